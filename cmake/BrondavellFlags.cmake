@@ -7,7 +7,7 @@ target_compile_options(brondavell_numerics INTERFACE -ffp-contract=off -fno-fast
 
 # Strict warnings for the project's own sources (never for JUCE's module sources).
 set(BRONDAVELL_WARNING_FLAGS -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion
-    -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Woverloaded-virtual -Wnull-dereference)
+    -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Woverloaded-virtual)
 if(BRONDAVELL_WERROR)
   list(APPEND BRONDAVELL_WARNING_FLAGS -Werror)
 endif()

@@ -1,0 +1,55 @@
+# The plug-in: the processor and the editor on JUCE's plug-in clients.
+
+set(BRONDAVELL_LV2_URI "https://brondavell.example.org/plugins/BrondavellV2" CACHE STRING
+    "LV2 URI of the plug-in; part of its identity in hosts and saved projects")
+
+set(brondavell_formats LV2 VST3 Standalone)
+if(APPLE)
+  list(APPEND brondavell_formats AU)
+endif()
+
+juce_add_plugin(Brondavell
+  PRODUCT_NAME "BrondavellV2"
+  COMPANY_NAME "Brondavell"
+  COMPANY_WEBSITE "https://brondavell.example.org"
+  BUNDLE_ID org.example.brondavell.v2
+  DESCRIPTION "Two-channel guitar amplifier with cabinets and reverb"
+  VERSION ${PROJECT_VERSION}
+  PLUGIN_MANUFACTURER_CODE Brdv
+  PLUGIN_CODE Bdv2
+  FORMATS ${brondavell_formats}
+  IS_SYNTH FALSE
+  NEEDS_MIDI_INPUT FALSE
+  NEEDS_MIDI_OUTPUT FALSE
+  IS_MIDI_EFFECT FALSE
+  EDITOR_WANTS_KEYBOARD_FOCUS FALSE
+  COPY_PLUGIN_AFTER_BUILD FALSE
+  AU_EXPORT_PREFIX BrondavellV2
+  AU_MAIN_TYPE kAudioUnitType_Effect
+  VST3_CATEGORIES Fx Distortion
+  LV2URI ${BRONDAVELL_LV2_URI})
+
+file(GLOB brondavell_plugin_sources CONFIGURE_DEPENDS
+  ${PROJECT_SOURCE_DIR}/processor/*.cpp ${PROJECT_SOURCE_DIR}/editor/*.cpp)
+target_sources(Brondavell PRIVATE ${brondavell_plugin_sources})
+brondavell_strict_sources(${brondavell_plugin_sources})
+target_include_directories(Brondavell PUBLIC ${PROJECT_SOURCE_DIR}/processor ${PROJECT_SOURCE_DIR}/editor)
+
+# JUCE's headers count as system headers for our own strict warnings.
+target_compile_options(Brondavell PUBLIC -isystem ${JUCE_MODULES_DIR} -Wno-dangling-pointer)
+
+target_compile_definitions(Brondavell PUBLIC
+  JUCE_WEB_BROWSER=0
+  JUCE_USE_CURL=0
+  JUCE_DISPLAY_SPLASH_SCREEN=0
+  JUCE_VST3_CAN_REPLACE_VST2=0
+  JUCE_USE_FLAC=0
+  JUCE_USE_OGGVORBIS=0
+  # Debian's JUCE derives the LV2 URI from the product name unless it is defined here.
+  JucePlugin_LV2URI="${BRONDAVELL_LV2_URI}"
+  # Offered to hosts in this order: 1 in 1 out, 1 in 2 out, 2 in 2 out.
+  "JucePlugin_PreferredChannelConfigurations={1,1},{1,2},{2,2}")
+
+target_link_libraries(Brondavell
+  PRIVATE brondavell_dsp brondavell_data juce::juce_audio_utils
+  PUBLIC brondavell_numerics juce::juce_recommended_config_flags)
