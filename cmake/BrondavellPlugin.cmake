@@ -3,6 +3,11 @@
 set(BRONDAVELL_LV2_URI "https://brondavell.example.org/plugins/BrondavellV2" CACHE STRING
     "LV2 URI of the plug-in; part of its identity in hosts and saved projects")
 
+# The editor's two link buttons: the maker's site (label and target) and the donation page.
+set(BRONDAVELL_SITE_LABEL "brondavell.example.org" CACHE STRING "Label of the editor's web-site link")
+set(BRONDAVELL_SITE_URL "https://brondavell.example.org/" CACHE STRING "Target of the editor's web-site link")
+set(BRONDAVELL_DONATE_URL "https://brondavell.example.org/donate" CACHE STRING "Target of the editor's donation link")
+
 set(brondavell_formats LV2 VST3 Standalone)
 if(APPLE)
   list(APPEND brondavell_formats AU)
@@ -47,6 +52,9 @@ target_compile_definitions(Brondavell PUBLIC
   JUCE_USE_OGGVORBIS=0
   # Debian's JUCE derives the LV2 URI from the product name unless it is defined here.
   JucePlugin_LV2URI="${BRONDAVELL_LV2_URI}"
+  BRONDAVELL_SITE_LABEL="${BRONDAVELL_SITE_LABEL}"
+  BRONDAVELL_SITE_URL="${BRONDAVELL_SITE_URL}"
+  BRONDAVELL_DONATE_URL="${BRONDAVELL_DONATE_URL}"
   # Offered to hosts in this order: 1 in 1 out, 1 in 2 out, 2 in 2 out.
   "JucePlugin_PreferredChannelConfigurations={1,1},{1,2},{2,2}")
 

@@ -11,6 +11,10 @@ public:
 
     void paint(juce::Graphics& g) override;
 
+    // Raised by the processor after a state restore (on the message thread); the editor lays
+    // itself out again and clears it.
+    bool needsRelayout = false;
+
 private:
     BrondavellJuceAudioProcessor& audioProcessor;
 
