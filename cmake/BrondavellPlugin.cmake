@@ -61,3 +61,8 @@ target_compile_definitions(Brondavell PUBLIC
 target_link_libraries(Brondavell
   PRIVATE brondavell_dsp brondavell_data juce::juce_audio_utils
   PUBLIC brondavell_numerics juce::juce_recommended_config_flags)
+
+add_custom_command(TARGET Brondavell_LV2 POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -DBUNDLE=$<GENEX_EVAL:$<TARGET_PROPERTY:Brondavell_LV2,JUCE_PLUGIN_ARTEFACT_FILE>>
+          -P ${PROJECT_SOURCE_DIR}/cmake/TidyLv2Bundle.cmake
+  VERBATIM)
