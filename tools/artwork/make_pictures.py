@@ -9,7 +9,7 @@ captions, placed from the editor's control layout. Light comes from the top left
 Needs Debian's librsvg2-bin (rsvg-convert), python3-numpy, python3-scipy, python3-pil and
 fonts-dejavu-core. Output is deterministic (fixed random seeds).
 
-Usage: /usr/bin/python3 tools/artwork/make_pictures.py [--preview DIR]
+Usage: /usr/bin/python3 tools/artwork/make_pictures.py [--only NAME]
 """
 import argparse
 import io
@@ -320,8 +320,8 @@ def leather(rng):
     f2 = d[:, 1].reshape(H, W)
     edge = np.clip((f2 - f1) / 2.2, 0.0, 1.0)            # 0 in the creases, 1 inside a pebble
     pebble = 1.0 - (1.0 - edge) ** 2.5
-    height = ndimage.gaussian_filter(pebble, 0.55) + 0.18 * smooth_noise(rng, (H, W), 0.9) / 0.3
-    height += 0.8 * smooth_noise(rng, (H, W), 6.0) / 0.08 * 0.08
+    height = ndimage.gaussian_filter(pebble, 0.55) + 0.6 * smooth_noise(rng, (H, W), 0.9)
+    height += 0.8 * smooth_noise(rng, (H, W), 6.0)       # slow undulation of the hide
     gy, gx = np.gradient(height)
     shade = -(gx + gy) * 0.7071                          # facing the light at the top left
     lum = 15.0 + 7.0 * pebble + 38.0 * shade + 2.5 * normalise(smooth_noise(rng, (H, W), 25))
@@ -374,7 +374,7 @@ def materials(rng):
     # highlight on the top-left roll.
     e = np.minimum.reduce([xs, ys, W - xs, H - ys])
     roll = np.clip(1.0 - e / 9.0, 0, 1) ** 2
-    top_left = (np.minimum(xs, ys) == np.minimum(xs, ys)) & ((xs < 9) | (ys < 9))
+    top_left = (xs < 9) | (ys < 9)
     skin = skin * (1.0 - 0.55 * roll)[..., None]
     skin = skin + (18.0 * roll * top_left * (1.0 - np.clip((xs + ys) / (W + H), 0, 1)))[..., None]
     # The leather's own inner edge, where it folds down into the panel recess.
@@ -419,8 +419,8 @@ def corner_guard(corner):
     dcx, dcy = ox + sx * 16.0, oy + sy * 16.0   # top of the dome
     id_ = "guard_" + corner
     defs = [
-        radial(id_, dcx, dcy, 46, [(0, "#f4f6f8"), (0.14, "#d3d9de"), (0.36, "#7f878e"), (0.5, "#3a4046"),
-                                   (0.64, "#868e95"), (0.8, "#c6ccd1"), (1, "#646b72")],
+        radial(id_, dcx, dcy, 46, [(0, "#e4e8eb"), (0.3, "#b3bac0"), (0.52, "#646c73"), (0.66, "#3f454b"),
+                                   (0.8, "#aab1b7"), (0.92, "#eef1f3"), (1, "#7a8188")],
                fx=dcx - 9, fy=dcy - 9),
         radial(id_ + "screw", scx - 1.8, scy - 1.8, 6.5,
                [(0, "#ffffff"), (0.4, "#c6cbd0"), (0.85, "#5d646b"), (1, "#2e3236")]),
@@ -457,6 +457,8 @@ def overlay():
         radial("well", 0, 0, 37.5, [(0, "#000000", 0.16), (0.82, "#000000", 0.16), (1, "#000000", 0.32)]),
         linear("wellrim", -27, -27, 27, 27, [(0, "#000000", 0.55), (0.5, "#000000", 0.1),
                                             (1, "#ffffff", 0.28)]),
+        linear("inset", COMBO[0], COMBO[1] - 10, COMBO[0] + 60, COMBO[1] + COMBO[3] + 40,
+               [(0, "#000000", 0.7), (0.6, "#000000", 0.3), (1, "#ffffff", 0.25)]),
         linear("piping", PANEL[0], PANEL[1], PANEL[0] + 300, PANEL[1] + PANEL[3],
                [(0, "#ece8df"), (0.5, "#b9b4a9"), (1, "#8e8a81")]),
     ]
@@ -481,6 +483,13 @@ def overlay():
                 'stroke-opacity="0.35" stroke-width="1"/>' % INK)
     body.append('<rect x="668" y="86" width="242" height="155" rx="6" fill="none" stroke="%s" '
                 'stroke-opacity="0.35" stroke-width="1"/>' % INK)
+    # Lower section: the input with the bright switch, and a dark inset window for the
+    # cabinet selector.
+    body.append('<rect x="50" y="266" width="134" height="86" rx="6" fill="none" stroke="%s" '
+                'stroke-opacity="0.35" stroke-width="1"/>' % INK)
+    cx, cy, cw, ch = COMBO
+    body.append('<rect x="%g" y="%g" width="%g" height="%g" rx="6" fill="#000" fill-opacity="0.28" '
+                'stroke="url(#inset)" stroke-width="1.2"/>' % (cx - 10, cy - 10, cw + 20, ch + 20))
     # Divider above the input and cabinet section.
     body.append('<line x1="50" y1="257" x2="910" y2="257" stroke="#000" stroke-opacity="0.5" '
                 'stroke-width="1"/>')
