@@ -135,12 +135,14 @@ TEST_P(WorkedExamples, SizesAndImpulseResponse)
     EXPECT_LT(maxErr, 2e-6);
 }
 
+std::string workedExampleName(const ::testing::TestParamInfo<WorkedExample>& param)
+{
+    const auto& x = param.param;
+    return "f" + std::to_string(x.f) + "_h" + std::to_string(x.h) + "_b" + std::to_string(x.b);
+}
+
 INSTANTIATE_TEST_SUITE_P(Table, WorkedExamples, ::testing::ValuesIn(kWorkedExamples),
-                         [](const ::testing::TestParamInfo<WorkedExample>& info) {
-                             const auto& x = info.param;
-                             return "f" + std::to_string(x.f) + "_h" + std::to_string(x.h) +
-                                    "_b" + std::to_string(x.b);
-                         });
+                         workedExampleName);
 
 // Direct-mode output against a double-precision convolution, and accumulate mode against
 // direct mode delayed by 2L - b.

@@ -73,10 +73,11 @@ TEST_P(Quantise, ToneStackStoresQuantisedHistory)
     EXPECT_EQ(x[5], GetParam().in);
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, Quantise, ::testing::ValuesIn(kQuantCases),
-                         [](const ::testing::TestParamInfo<QuantCase>& info) {
-                             const char* names[] = {"Plus5p9em8", "Plus6em8", "Minus2p9em8",
-                                                    "Minus3em8"};
-                             return std::string(names[info.index]);
-                         });
+std::string quantCaseName(const ::testing::TestParamInfo<QuantCase>& param)
+{
+    static const char* const names[] = {"Plus5p9em8", "Plus6em8", "Minus2p9em8", "Minus3em8"};
+    return names[param.index];
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, Quantise, ::testing::ValuesIn(kQuantCases), quantCaseName);
 }  // namespace
