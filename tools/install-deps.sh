@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Brondavell need, if any is
+# missing. Idempotent; runs apt-get only when something is missing.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake ninja-build g++ pkg-config git
+  # JUCE 7.0.5 (pulls in its own -dev dependencies: X11, ALSA, freetype, GL, webkit, ...)
+  juce-modules-source
+  # fonts: JUCE draws no text without fontconfig's configuration; "arial" maps to Liberation Sans
+  fontconfig-config fonts-dejavu-core fonts-liberation
+  # tests and benchmarks
+  libgtest-dev libbenchmark-dev libfftw3-dev
+  # LV2 bundle validation (lv2_validate and the schemas, sord_validate)
+  lv2-dev sordi
+  # sanitizer and fuzzer runtimes for the clang fuzz build
+  clang libclang-rt-14-dev
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  sudo="sudo"
+fi
+$sudo apt-get update
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Builds and runs every test: a Release build with all tests and the LV2 bundle validation, a
+# Debug build with AddressSanitizer and UndefinedBehaviorSanitizer, a ThreadSanitizer build,
+# and a bounded libFuzzer run of every fuzz target (clang).
+#   tools/run-tests.sh             all stages
+#   tools/run-tests.sh asan tsan   only the named stages (release, asan, tsan, fuzz)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+tools/install-deps.sh
+
+stages=("$@")
+[ ${#stages[@]} -gt 0 ] || stages=(release asan tsan fuzz)
+jobs=$(nproc)
+export ASAN_OPTIONS="abort_on_error=1:detect_leaks=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp"
+
+configure_and_test() {
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -G Ninja "$@"
+  cmake --build "$dir" --parallel "$jobs"
+  ctest --test-dir "$dir" --output-on-failure --parallel 4 --timeout 900
+}
+
+for stage in "${stages[@]}"; do
+  echo "=== $stage"
+  case $stage in
+    release)
+      configure_and_test build -DCMAKE_BUILD_TYPE=Release
+      echo "lv2_validate:"
+      report=$(lv2_validate build/Brondavell_artefacts/Release/LV2/BrondavellV2.lv2/*.ttl 2>&1)
+      echo "$report" | tail -n 1
+      echo "$report" | grep -q "^Found 0 errors" || { echo "$report"; exit 1; }
+      ;;
+    asan)
+      configure_and_test build-asan -DCMAKE_BUILD_TYPE=Debug -DBRONDAVELL_SANITIZE="address;undefined" \
+        -DBRONDAVELL_WITH_BENCH=OFF
+      ;;
+    tsan)
+      # The tests that exercise threads: concurrent processing, automation, restores and editors.
+      cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRONDAVELL_SANITIZE=thread \
+        -DBRONDAVELL_WITH_BENCH=OFF
+      cmake --build build-tsan --parallel "$jobs"
+      ctest --test-dir build-tsan --output-on-failure --timeout 900 -R "${TSAN_TESTS:-Concurren|Stress|Lifetime|Thread}"
+      ;;
+    fuzz)
+      if [ ! -f tests/fuzz/CMakeLists.txt ]; then
+        echo "no fuzz targets"
+        continue
+      fi
+      CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DBRONDAVELL_FUZZERS=ON -DBRONDAVELL_SANITIZE="address;undefined" -DBRONDAVELL_WITH_BENCH=OFF \
+        -DBRONDAVELL_WITH_TESTS=ON
+      cmake --build build-fuzz --parallel "$jobs"
+      tools/run-fuzzers.sh build-fuzz "${FUZZ_SECONDS:-60}"
+      ;;
+    *)
+      echo "unknown stage $stage" >&2
+      exit 2
+      ;;
+  esac
+done
+echo "All test stages passed: ${stages[*]}"
