@@ -13,6 +13,7 @@ stages=("$@")
 [ ${#stages[@]} -gt 0 ] || stages=(release asan tsan fuzz)
 jobs=$(nproc)
 export ASAN_OPTIONS="abort_on_error=1:detect_leaks=1"
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp"
 

@@ -34,8 +34,7 @@ std::unique_ptr<juce::AudioPluginInstance> loadPlugin(Format format, const juce:
             juce::OwnedArray<juce::PluginDescription> candidates;
             pluginFormat->findAllTypesForFile(candidates, identifier);
             for (auto* candidate : candidates)
-                if (juce::File(candidate->fileOrIdentifier).isAChildOf(bundle.getParentDirectory())
-                    || candidate->name == "BrondavellV2")
+                if (candidate->name == "BrondavellV2")
                     found.add(new juce::PluginDescription(*candidate));
         }
     }

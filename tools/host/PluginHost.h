@@ -10,7 +10,9 @@ namespace brondavell::host
 enum class Format { vst3, lv2 };
 
 // Creates an instance of the plug-in found in a VST3 bundle (the .vst3 directory) or in an LV2
-// bundle directory (the .lv2 directory, found by its URI). Returns null and sets error on failure.
+// bundle directory (the .lv2 directory). Returns null and sets error on failure. JUCE's LV2 host
+// also scans the default LV2 folders (~/.lv2 among them) and keeps the first bundle it finds for
+// a URI, so a process that must load one particular LV2 bundle runs with a HOME of its own.
 std::unique_ptr<juce::AudioPluginInstance> loadPlugin(Format format, const juce::File& bundle, double sampleRate,
                                                       int blockSize, juce::String& error);
 
