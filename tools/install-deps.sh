@@ -12,6 +12,8 @@ packages=(
   fontconfig-config fonts-dejavu-core fonts-liberation
   # tests and benchmarks
   libgtest-dev libbenchmark-dev libfftw3-dev
+  # regeneration check of the designed cabinet tables
+  python3 python3-numpy python3-scipy
   # LV2 bundle validation (lv2_validate and the schemas, sord_validate)
   lv2-dev sordi
   # sanitizer and fuzzer runtimes for the clang fuzz build
