@@ -22,6 +22,12 @@ namespace
 std::atomic<long> gAllocations{0};
 }
 
+// The replacements below pair operator new with malloc and operator delete with free; GCC sees
+// through the inlined pair and mistakes it for a mismatch.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
 void* operator new(std::size_t size)
 {
     gAllocations.fetch_add(1, std::memory_order_relaxed);
