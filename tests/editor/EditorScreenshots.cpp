@@ -47,7 +47,8 @@ int main(int argc, char** argv)
         for (const int width : { 950, 1900 })
         {
             editor->setSize(width, width * 400 / 950);
-            const auto image = editor->createComponentSnapshot(editor->getLocalBounds());
+            // The editor is opaque: drop the alpha channel, which keeps the files smaller.
+            const auto image = editor->createComponentSnapshot(editor->getLocalBounds()).convertedToFormat(juce::Image::RGB);
             const auto name = juce::String("editor-") + juce::String(editor->getWidth()) + "x"
                               + juce::String(editor->getHeight()) + (flipped ? "-switches-flipped" : "-default")
                               + ".png";
