@@ -99,7 +99,7 @@ void expectRadial(const juce::FillType& fill, juce::uint32 from, float fromX, fl
 }
 
 // The editor's 80 x 80 knob: m 8, R 33.84, centre (40, 41.84).
-TEST(KnobDrawingTest, EightyPixelKnobHasTheWorkedExampleGeometry)
+TEST(EditorKnobDrawingTest, EightyPixelKnobHasTheWorkedExampleGeometry)
 {
     const double cx = 40.0, cy = 41.84;
     const auto knob = drawKnob(80, 0.0f);
@@ -145,7 +145,7 @@ TEST(KnobDrawingTest, EightyPixelKnobHasTheWorkedExampleGeometry)
 }
 
 // Numeral j stands upright under the mark, in its own box, exactly when sliderPos is j / 10.
-TEST(KnobDrawingTest, EachNumeralStandsUprightUnderTheMarkAtItsValue)
+TEST(EditorKnobDrawingTest, EachNumeralStandsUprightUnderTheMarkAtItsValue)
 {
     for (int j = 0; j <= 10; ++j)
     {
@@ -163,13 +163,13 @@ struct MarkCase
     double widthInR;  // the numeral box's width as a share of R
 };
 
-class NumeralUnderMarkTest : public ::testing::TestWithParam<MarkCase>
+class EditorKnobNumeralTest : public ::testing::TestWithParam<MarkCase>
 {
 };
 
 // Reads the picture below the index mark: the numeral there is red only for 5, and its bright
 // pixels span the width of its own box (numeral 10's box is wider than 0's).
-TEST_P(NumeralUnderMarkTest, ShowsTheValueOnTheTenStepScale)
+TEST_P(EditorKnobNumeralTest, ShowsTheValueOnTheTenStepScale)
 {
     const auto& expected = GetParam();
     const int size = 320;
@@ -208,7 +208,7 @@ TEST_P(NumeralUnderMarkTest, ShowsTheValueOnTheTenStepScale)
     EXPECT_NEAR(0.5 * (left + right + 1), cx, 1.5);
 }
 
-INSTANTIATE_TEST_SUITE_P(SliderPositions, NumeralUnderMarkTest,
+INSTANTIATE_TEST_SUITE_P(SliderPositions, EditorKnobNumeralTest,
                          ::testing::Values(MarkCase { 0.0f, false, 0.14 }, MarkCase { 0.5f, true, 0.14 },
                                            MarkCase { 1.0f, false, 0.2 }));
 }

@@ -35,11 +35,11 @@ bool samePixels(const juce::Image& a, const juce::Image& b)
     return true;
 }
 
-class ToggleLookTest : public EditorTest, public ::testing::WithParamInterface<ToggleCase>
+class EditorToggleLookTest : public EditorTest, public ::testing::WithParamInterface<ToggleCase>
 {
 };
 
-TEST_P(ToggleLookTest, PictureFollowsTheStateNotHoverOrPress)
+TEST_P(EditorToggleLookTest, PictureFollowsTheStateNotHoverOrPress)
 {
     const auto& row = GetParam();
     auto& opened = openAndSettle();
@@ -68,7 +68,7 @@ TEST_P(ToggleLookTest, PictureFollowsTheStateNotHoverOrPress)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Toggles, ToggleLookTest,
+    Toggles, EditorToggleLookTest,
     ::testing::Values(
         ToggleCase { "chanelDrive", 52, 52, kBatSwitchDownPng, kBatSwitchDownPngSize, kBatSwitchUpPng, kBatSwitchUpPngSize },
         ToggleCase { "bright", 52, 52, kBatSwitchDownPng, kBatSwitchDownPngSize, kBatSwitchUpPng, kBatSwitchUpPngSize },
@@ -78,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& testCase) { return std::string(testCase.param.id); });
 
 // The cabinet menu is given no parent component: it opens in a window of its own.
-TEST(CabinetMenuLookTest, MenuGetsTheParentNamedInItsOptions)
+TEST(EditorCabinetMenuLookTest, MenuGetsTheParentNamedInItsOptions)
 {
     ForcePopupsInParentWindow look;
     juce::ComboBox box;
