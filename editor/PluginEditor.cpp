@@ -111,7 +111,9 @@ BrondavellJuceAudioProcessorEditor::BrondavellJuceAudioProcessorEditor(Brondavel
             slider->setTextBoxStyle(juce::Slider::NoTextBox, true, 80, 20);
             slider->setLookAndFeel(&knobAndToggleLookAndFeel);
             slider->setComponentID(continuous->name);
-            slider->setValue(continuous->get(), juce::sendNotificationAsync);
+            // Set silently: a notification queued here would arrive after the constructor and
+            // write this value back over any change made meanwhile (a restore, automation).
+            slider->setValue(continuous->get(), juce::dontSendNotification);
             slider->addListener(this);
             mainComponent.addAndMakeVisible(slider);
             controls.add(slider);
@@ -151,7 +153,8 @@ BrondavellJuceAudioProcessorEditor::BrondavellJuceAudioProcessorEditor(Brondavel
                 else
                     cabinet->addItem(entry.text, entry.id);
             }
-            cabinet->setSelectedId(integer->get(), juce::sendNotificationAsync);
+            // Silently, as for the knobs; the first tick's poll settles lastCabId.
+            cabinet->setSelectedId(integer->get(), juce::dontSendNotification);
             cabinet->addListener(this);
             controls.add(cabinet);
             mainComponent.addAndMakeVisible(cabinet);

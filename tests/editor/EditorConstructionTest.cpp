@@ -172,8 +172,8 @@ TEST_F(EditorConstructionTest, StartsAtCanvasSizeWithUnconfiguredLinks)
     EXPECT_EQ(Access::timerInterval(opened), 33);
 }
 
-// Opening writes nothing: the knobs' and the selector's first notifications find the values
-// already equal. Values at range ends and an on/off value of exactly 0.5 included.
+// Opening writes nothing and every control starts from its parameter's value; values at range
+// ends and an on/off value of exactly 0.5 included.
 TEST_F(EditorConstructionTest, OpeningWritesNoParameterAndTellsTheHostNothing)
 {
     const std::pair<const char*, float> preset[] = {

@@ -209,3 +209,24 @@ TEST_F(EditorSyncTest, ARaisedRelayoutFlagLaysTheEditorOutAgain)
     EXPECT_TRUE(host.changes.empty());
 }
 }
+
+// A restore (or automation) that lands right after the editor opened, before the message loop
+// has run, is kept: nothing queued by the editor's construction writes the older values back.
+TEST_F(EditorSyncTest, ARestoreRightAfterOpeningIsNotUndoneByTheEditor)
+{
+    BrondavellJuceAudioProcessor source;
+    for (auto* changed : source.getParameters())
+        changed->setValueNotifyingHost(changed->getValue() < 0.5f ? 0.9f : 0.1f);
+    juce::MemoryBlock state;
+    source.getStateInformation(state);
+
+    auto& opened = open();
+    processor->setStateInformation(state.getData(), static_cast<int>(state.getSize()));
+    host.changes.clear();
+    pumpMessages(100);
+
+    EXPECT_TRUE(host.changes.empty());
+    for (int index = 0; index < processor->getParameters().size(); ++index)
+        EXPECT_EQ(parameter(index).getValue(), source.getParameters()[index]->getValue()) << index;
+    expectControlsShowParameters(Access::controls(opened), processor->getParameters());
+}

@@ -102,8 +102,7 @@ protected:
 
     Editor& editor() { return *dynamic_cast<Editor*>(ownedEditor.get()); }
 
-    // Delivers the controls' asynchronous notifications, then the first timer tick settles the
-    // cabinet selector.
+    // Lets pending messages run, then the first timer tick settles the cabinet selector.
     Editor& openAndSettle()
     {
         open();
