@@ -49,6 +49,11 @@ struct SizeCase
     int requestedWidth, requestedHeight, width, height;
 };
 
+void PrintTo(const SizeCase& size, std::ostream* out)
+{
+    *out << size.requestedWidth << " x " << size.requestedHeight;
+}
+
 class EditorSizeTest : public EditorTest, public ::testing::WithParamInterface<SizeCase>
 {
 };
@@ -72,7 +77,12 @@ TEST_P(EditorSizeTest, HoldsTheAspectWithTheWidthDeciding)
 INSTANTIATE_TEST_SUITE_P(Requests, EditorSizeTest,
                          ::testing::Values(SizeCase { 950, 400, 950, 400 }, SizeCase { 1900, 800, 1900, 800 },
                                            SizeCase { 1900, 400, 1900, 800 }, SizeCase { 475, 300, 475, 200 },
-                                           SizeCase { 1000, 400, 1000, 421 }, SizeCase { 953, 400, 952, 400 }));
+                                           SizeCase { 1000, 400, 1000, 421 }, SizeCase { 953, 400, 952, 400 }),
+                         [](const auto& testCase) {
+                             const auto& size = testCase.param;
+                             return std::to_string(size.requestedWidth) + "x" + std::to_string(size.requestedHeight)
+                                    + "_gives_" + std::to_string(size.width) + "x" + std::to_string(size.height);
+                         });
 
 TEST_F(EditorLayoutTest, ReverbKnobCoversItsScaledPlaceAt1900)
 {

@@ -61,7 +61,7 @@ TEST(EditorLifetimeTest, OpensAndClosesWhileAnotherThreadProcessesAndRestores)
         pumpMessages(round % 2 == 0 ? 40 : 5);  // sometimes closed before the first tick
         opened.createComponentSnapshot(opened.getLocalBounds());
 
-        editor.reset();
+        closeEditor(processor, editor);
         EXPECT_EQ(processor.getActiveEditor(), nullptr);
     }
 

@@ -56,6 +56,7 @@ int main(int argc, char** argv)
             ok = writePng(image, file) && ok;
             std::cout << file.getFullPathName() << '\n';
         }
+        processor.editorBeingDeleted(editor.get());
         editor.reset();
     }
     return ok ? 0 : 1;

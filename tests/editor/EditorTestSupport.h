@@ -12,6 +12,15 @@
 
 using Editor = BrondavellJuceAudioProcessorEditor;
 
+// Closes an editor as the framework's wrappers do: the processor forgets it, then it is deleted.
+inline void closeEditor(juce::AudioProcessor& processor, std::unique_ptr<juce::AudioProcessorEditor>& editor)
+{
+    if (editor == nullptr)
+        return;
+    processor.editorBeingDeleted(editor.get());
+    editor.reset();
+}
+
 struct BrondavellEditorTestAccess
 {
     static void tick(Editor& editor) { editor.timerCallback(); }
@@ -90,12 +99,13 @@ protected:
 
     void TearDown() override
     {
-        ownedEditor.reset();
+        closeEditor(*processor, ownedEditor);
         processor->removeListener(&host);
     }
 
     Editor& open()
     {
+        closeEditor(*processor, ownedEditor);
         ownedEditor.reset(processor->createEditorIfNeeded());
         return editor();
     }

@@ -163,6 +163,11 @@ struct MarkCase
     double widthInR;  // the numeral box's width as a share of R
 };
 
+void PrintTo(const MarkCase& mark, std::ostream* out)
+{
+    *out << "sliderPos " << mark.sliderPos;
+}
+
 class EditorKnobNumeralTest : public ::testing::TestWithParam<MarkCase>
 {
 };
@@ -210,5 +215,8 @@ TEST_P(EditorKnobNumeralTest, ShowsTheValueOnTheTenStepScale)
 
 INSTANTIATE_TEST_SUITE_P(SliderPositions, EditorKnobNumeralTest,
                          ::testing::Values(MarkCase { 0.0f, false, 0.14 }, MarkCase { 0.5f, true, 0.14 },
-                                           MarkCase { 1.0f, false, 0.2 }));
+                                           MarkCase { 1.0f, false, 0.2 }),
+                         [](const auto& testCase) {
+                             return "sliderPos_" + std::to_string(static_cast<int>(testCase.param.sliderPos * 10)) + "_tenths";
+                         });
 }

@@ -15,6 +15,11 @@ struct ToggleCase
     int offSize;
 };
 
+void PrintTo(const ToggleCase& toggle, std::ostream* out)
+{
+    *out << toggle.id;
+}
+
 // The picture stretched to the button's exact size, drawn at its origin.
 juce::Image expectedFace(const unsigned char* png, int size, int width, int height)
 {
