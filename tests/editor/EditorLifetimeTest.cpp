@@ -3,6 +3,7 @@
 #include "EditorTestSupport.h"
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace
@@ -41,32 +42,42 @@ TEST(EditorLifetimeTest, OpensAndClosesWhileAnotherThreadProcessesAndRestores)
             const auto& state = states[blocks.load() / 8 % 2];
             processor.setStateInformation(state.getData(), static_cast<int>(state.getSize()));
             processor.getParameters()[6]->setValueNotifyingHost(0.3f);  // automation
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     });
 
-    for (int round = 0; round < 25; ++round)
+    // Stops the audio thread however the test body is left.
+    struct Join
+    {
+        std::atomic<bool>& flag;
+        std::thread& thread;
+        ~Join()
+        {
+            flag.store(false);
+            thread.join();
+        }
+    } join { running, audio };
+
+    for (int round = 0; round < 12; ++round)
     {
         std::unique_ptr<juce::AudioProcessorEditor> editor(processor.createEditorIfNeeded());
         ASSERT_NE(editor, nullptr);
         EXPECT_EQ(processor.getActiveEditor(), editor.get());
         auto& opened = dynamic_cast<Editor&>(*editor);
 
-        opened.createComponentSnapshot(opened.getLocalBounds());  // paints every control
         auto& controls = Access::controls(opened);
         dynamic_cast<juce::Slider&>(*controls[3]).setValue(0.01 * round, juce::sendNotificationSync);
         dynamic_cast<juce::Button&>(*controls[17]).triggerClick();
         dynamic_cast<juce::ComboBox&>(*controls[18]).setSelectedId(2 + round % 12, juce::sendNotificationSync);
-        if (round % 3 == 0)
+        if (round % 4 == 0)
             opened.setSize(1900, 800);
         pumpMessages(round % 2 == 0 ? 40 : 5);  // sometimes closed before the first tick
-        opened.createComponentSnapshot(opened.getLocalBounds());
+        opened.createComponentSnapshot(opened.getLocalBounds());  // paints every control
 
         closeEditor(processor, editor);
         EXPECT_EQ(processor.getActiveEditor(), nullptr);
     }
 
-    running.store(false);
-    audio.join();
     EXPECT_GT(blocks.load(), 0);
 }
 }
