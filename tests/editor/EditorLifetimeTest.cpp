@@ -10,17 +10,19 @@ namespace
 {
 juce::MemoryBlock stateWith(float normalised)
 {
-    BrondavellJuceAudioProcessor source;
-    for (auto* parameter : source.getParameters())
+    const auto source = std::make_unique<BrondavellJuceAudioProcessor>();
+    for (auto* parameter : source->getParameters())
         parameter->setValueNotifyingHost(normalised);
     juce::MemoryBlock state;
-    source.getStateInformation(state);
+    source->getStateInformation(state);
     return state;
 }
 
 TEST(EditorLifetimeTest, OpensAndClosesWhileAnotherThreadProcessesAndRestores)
 {
-    BrondavellJuceAudioProcessor processor;
+    // On the heap: the processor holds all its DSP state by value.
+    const auto owned = std::make_unique<BrondavellJuceAudioProcessor>();
+    auto& processor = *owned;
     processor.setPlayConfigDetails(2, 2, 48000.0, 256);
     processor.prepareToPlay(48000.0, 256);
     const juce::MemoryBlock states[] = { stateWith(0.2f), stateWith(0.8f) };

@@ -38,7 +38,9 @@ int main(int argc, char** argv)
     bool ok = true;
     for (const bool flipped : { false, true })
     {
-        BrondavellJuceAudioProcessor processor;
+        // On the heap: the processor holds all its DSP state by value.
+        const auto owned = std::make_unique<BrondavellJuceAudioProcessor>();
+        auto& processor = *owned;
         if (flipped)
             flipSwitches(processor);
         std::unique_ptr<juce::AudioProcessorEditor> editor(processor.createEditorIfNeeded());

@@ -174,11 +174,12 @@ TEST_F(EditorSyncTest, AnOnOffValueOfOneHalfShowsOn)
 // A restore with the editor open: the next tick shows every restored value and writes nothing.
 TEST_F(EditorSyncTest, ARestoreShowsEveryValueAtTheNextTickWithoutWriting)
 {
-    BrondavellJuceAudioProcessor source;
-    for (auto* changed : source.getParameters())
+    // The processor holds all its DSP state by value: far too large for the stack.
+    const auto source = std::make_unique<BrondavellJuceAudioProcessor>();
+    for (auto* changed : source->getParameters())
         changed->setValueNotifyingHost(changed->getValue() < 0.5f ? 0.9f : 0.1f);
     juce::MemoryBlock state;
-    source.getStateInformation(state);
+    source->getStateInformation(state);
 
     auto& opened = openAndSettle();
     processor->setStateInformation(state.getData(), static_cast<int>(state.getSize()));
@@ -187,7 +188,7 @@ TEST_F(EditorSyncTest, ARestoreShowsEveryValueAtTheNextTickWithoutWriting)
     Access::tick(opened);
     pumpMessages(10);
     for (int index = 0; index < processor->getParameters().size(); ++index)
-        ASSERT_EQ(parameter(index).getValue(), source.getParameters()[index]->getValue()) << index;
+        ASSERT_EQ(parameter(index).getValue(), source->getParameters()[index]->getValue()) << index;
     expectControlsShowParameters(Access::controls(opened), processor->getParameters());
     EXPECT_TRUE(host.changes.empty());
 }
@@ -214,11 +215,12 @@ TEST_F(EditorSyncTest, ARaisedRelayoutFlagLaysTheEditorOutAgain)
 // has run, is kept: nothing queued by the editor's construction writes the older values back.
 TEST_F(EditorSyncTest, ARestoreRightAfterOpeningIsNotUndoneByTheEditor)
 {
-    BrondavellJuceAudioProcessor source;
-    for (auto* changed : source.getParameters())
+    // The processor holds all its DSP state by value: far too large for the stack.
+    const auto source = std::make_unique<BrondavellJuceAudioProcessor>();
+    for (auto* changed : source->getParameters())
         changed->setValueNotifyingHost(changed->getValue() < 0.5f ? 0.9f : 0.1f);
     juce::MemoryBlock state;
-    source.getStateInformation(state);
+    source->getStateInformation(state);
 
     auto& opened = open();
     processor->setStateInformation(state.getData(), static_cast<int>(state.getSize()));
@@ -227,6 +229,6 @@ TEST_F(EditorSyncTest, ARestoreRightAfterOpeningIsNotUndoneByTheEditor)
 
     EXPECT_TRUE(host.changes.empty());
     for (int index = 0; index < processor->getParameters().size(); ++index)
-        EXPECT_EQ(parameter(index).getValue(), source.getParameters()[index]->getValue()) << index;
+        EXPECT_EQ(parameter(index).getValue(), source->getParameters()[index]->getValue()) << index;
     expectControlsShowParameters(Access::controls(opened), processor->getParameters());
 }
