@@ -1,0 +1,242 @@
+// Timing of the DSP building blocks. The counter "per_sample" (or "per_call", "per_fft") is
+// the time per processed sample (call, transform); "n" in its unit means nanoseconds.
+
+#include <benchmark/benchmark.h>
+#include <fftw3.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "AudioTables.h"
+#include "BiquadCascade.h"
+#include "BlockResampler.h"
+#include "ComplexFft.h"
+#include "ConvolutionReverb.h"
+#include "OnePoleFilter.h"
+#include "ToneStack.h"
+
+namespace
+{
+std::vector<float> noise(size_t n, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<float> d(-1.0f, 1.0f);
+    std::vector<float> v(n);
+    for (auto& x : v)
+        x = d(rng);
+    return v;
+}
+
+benchmark::Counter perItem(double items)
+{
+    return benchmark::Counter(items, benchmark::Counter::kIsIterationInvariantRate |
+                                         benchmark::Counter::kInvert);
+}
+
+// Feeds fresh noise each iteration from a long buffer so the filters see a real signal.
+struct Feed
+{
+    std::vector<float> source = noise(1 << 16, 1);
+    std::vector<float> block;
+    size_t at = 0;
+    explicit Feed(int n) : block(static_cast<size_t>(n)) {}
+    float* next()
+    {
+        if (at + block.size() > source.size())
+            at = 0;
+        std::memcpy(block.data(), source.data() + at, block.size() * sizeof(float));
+        at += block.size();
+        return block.data();
+    }
+};
+
+void BM_OnePole(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    OnePoleFilter f{};
+    onePoleFilterSetUp(f, state.range(1) != 0, 1000.0f, 48000.0f);
+    Feed feed(n);
+    for (auto _ : state)
+    {
+        float* x = feed.next();
+        onePoleFilterProcess(f, x, n);
+        benchmark::DoNotOptimize(x);
+    }
+    state.counters["per_sample"] = perItem(n);
+}
+BENCHMARK(BM_OnePole)->ArgNames({"block", "lowpass"})->ArgsProduct({{64, 512}, {1, 0}});
+
+void BM_Cascade25(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    static float sos[25 * 6];
+    static float scale[26];
+    for (int s = 0; s < 25; ++s)
+    {
+        const BiquadTable& t = (s / 10) % 2 == 0 ? kResampler2Filter : kResampler4Filter;
+        std::memcpy(sos + 6 * s, t.sos + 6 * (s % 10), 6 * sizeof(float));
+        scale[s] = 1.0f;
+    }
+    scale[25] = 0.6f;
+    BiquadCascade c{};
+    biquadCascadeBind(c, sos, scale, 25);
+    Feed feed(n);
+    for (auto _ : state)
+    {
+        float* x = feed.next();
+        biquadCascadeProcess(c, x, n);
+        benchmark::DoNotOptimize(x);
+    }
+    state.counters["per_sample"] = perItem(n);
+}
+BENCHMARK(BM_Cascade25)->ArgName("block")->Arg(64)->Arg(512);
+
+// Block length is the input length; per_sample counts the samples at the higher rate.
+void BM_Resampler(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    const int factor = static_cast<int>(state.range(1));
+    const bool down = state.range(2) != 0;
+    auto r = std::make_unique<BlockResampler>();
+    blockResamplerInit(*r, factor, down ? 1 : 0);
+    Feed feed(n);
+    for (auto _ : state)
+    {
+        SignalBlock block{feed.next(), n, 48000};
+        blockResamplerProcess(*r, block);
+        benchmark::DoNotOptimize(block.data);
+    }
+    state.counters["per_sample"] = perItem(down ? n : n * factor);
+}
+BENCHMARK(BM_Resampler)
+    ->ArgNames({"block", "factor", "down"})
+    ->ArgsProduct({{64, 512}, {2, 4}, {1, 0}});
+
+void BM_ToneStack(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    auto s = std::make_unique<ToneStack>();
+    toneStackConstruct(*s);
+    toneStackPrepare(*s, 48000.0f);
+    toneStackSetControls(*s, 0.5f, 0.5f, 0.5f);
+    Feed feed(n);
+    for (auto _ : state)
+    {
+        float* x = feed.next();
+        toneStackProcess(*s, x, n);
+        benchmark::DoNotOptimize(x);
+    }
+    state.counters["per_sample"] = perItem(n);
+}
+BENCHMARK(BM_ToneStack)->ArgName("block")->Arg(64)->Arg(512);
+
+void BM_FftForward(benchmark::State& state)
+{
+    const int N = static_cast<int>(state.range(0));
+    std::vector<int32_t> ip(static_cast<size_t>(N), 0);
+    std::vector<float> w(static_cast<size_t>(N), 0.0f);
+    complexFftMakeTwiddles(N / 2, ip.data(), w.data());
+    const auto x = noise(static_cast<size_t>(2 * N), 2);
+    auto a = x;
+    for (auto _ : state)
+    {
+        complexFftBitReverse(2 * N, ip.data() + 2, a.data());
+        complexFftForward(2 * N, a.data(), w.data());
+        benchmark::DoNotOptimize(a.data());
+        benchmark::ClobberMemory();
+    }
+    state.counters["per_fft"] = perItem(1);
+}
+BENCHMARK(BM_FftForward)->ArgName("N")->RangeMultiplier(2)->Range(256, 16384);
+
+void BM_FftInverse(benchmark::State& state)
+{
+    const int N = static_cast<int>(state.range(0));
+    std::vector<int32_t> ip(static_cast<size_t>(N), 0);
+    std::vector<float> w(static_cast<size_t>(N), 0.0f);
+    complexFftMakeTwiddles(N / 2, ip.data(), w.data());
+    auto a = noise(static_cast<size_t>(2 * N), 3);
+    for (auto _ : state)
+    {
+        complexFftInverse(2 * N, a.data(), ip.data(), w.data());
+        benchmark::DoNotOptimize(a.data());
+        benchmark::ClobberMemory();
+    }
+    state.counters["per_fft"] = perItem(1);
+}
+BENCHMARK(BM_FftInverse)->ArgName("N")->RangeMultiplier(2)->Range(256, 16384);
+
+void BM_FftwfForward(benchmark::State& state)
+{
+    const int N = static_cast<int>(state.range(0));
+    fftwf_complex* a = fftwf_alloc_complex(static_cast<size_t>(N));
+    fftwf_plan plan = fftwf_plan_dft_1d(N, a, a, FFTW_BACKWARD, FFTW_MEASURE);
+    const auto x = noise(static_cast<size_t>(2 * N), 2);
+    for (int i = 0; i < N; ++i)
+    {
+        a[i][0] = x[2 * i];
+        a[i][1] = x[2 * i + 1];
+    }
+    for (auto _ : state)
+    {
+        fftwf_execute(plan);
+        benchmark::DoNotOptimize(a);
+        benchmark::ClobberMemory();
+    }
+    fftwf_destroy_plan(plan);
+    fftwf_free(a);
+    state.counters["per_fft"] = perItem(1);
+}
+BENCHMARK(BM_FftwfForward)->ArgName("N")->RangeMultiplier(2)->Range(256, 16384);
+
+struct ReverbCase
+{
+    int f, h, b;
+};
+const ReverbCase kReverbCases[] = {
+    {15983, 2, 128}, {31966, 2, 256}, {20694, 2, 128}, {15983, 16, 16},
+    {22649, 4, 64},  {45298, 2, 256}, {22649, 1, 256}, {41389, 1, 1024},
+};
+
+// One call per iteration; over h iterations the cost of a whole step is averaged.
+void BM_ConvolutionReverb(benchmark::State& state)
+{
+    const ReverbCase& c = kReverbCases[state.range(0)];
+    auto ir = noise(static_cast<size_t>(c.f), 4);
+    for (int i = 0; i < c.f; ++i)
+        ir[i] *= std::exp(-3.0f * float(i) / float(c.f));
+    auto e = std::make_unique<ConvolutionReverb>();
+    if (!convolutionReverbConfigure(*e, ir.data(), c.f, c.b, c.h, kFftSizeCosts))
+    {
+        state.SkipWithError("configuration failed");
+        return;
+    }
+    Feed feed(c.b);
+    for (auto _ : state)
+    {
+        float* x = feed.next();
+        convolutionReverbProcess(*e, x);
+        benchmark::DoNotOptimize(x);
+    }
+    state.SetLabel("f=" + std::to_string(c.f) + " h=" + std::to_string(c.h) +
+                   " b=" + std::to_string(c.b) + " E=" + std::to_string(e->fftSize));
+    state.counters["per_call"] = perItem(1);
+    state.counters["per_sample"] = perItem(c.b);
+}
+BENCHMARK(BM_ConvolutionReverb)->ArgName("example")->DenseRange(0, 7);
+
+void BM_ConvolutionConfigure(benchmark::State& state)
+{
+    const ReverbCase& c = kReverbCases[state.range(0)];
+    const auto ir = noise(static_cast<size_t>(c.f), 5);
+    auto e = std::make_unique<ConvolutionReverb>();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(convolutionReverbConfigure(*e, ir.data(), c.f, c.b, c.h, kFftSizeCosts));
+}
+BENCHMARK(BM_ConvolutionConfigure)->ArgName("example")->DenseRange(0, 7)->Unit(benchmark::kMicrosecond);
+}  // namespace
+
+BENCHMARK_MAIN();

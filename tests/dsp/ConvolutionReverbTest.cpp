@@ -1,0 +1,367 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "AudioTables.h"
+#include "ComplexFft.h"
+#include "ConvolutionReverb.h"
+#include "Quantise.h"
+
+// The engine again, compiled with the quantisation pass over the whole accumulator: the
+// reference that the live-range pass must match bit for bit. Its own includes are already
+// seen above, so only its definitions land in this namespace.
+namespace wholeaccumulator
+{
+#define BRONDAVELL_CONV_QUANTISE_ALL 1
+#include "../../dsp/ConvolutionReverb.cpp"
+#undef BRONDAVELL_CONV_QUANTISE_ALL
+}  // namespace wholeaccumulator
+
+namespace
+{
+using Engine = std::unique_ptr<ConvolutionReverb>;
+
+Engine makeEngine()
+{
+    return std::make_unique<ConvolutionReverb>();  // value-initialised: all zero
+}
+
+// A synthetic impulse response: 1 at sample 0, then decaying noise well below it.
+std::vector<float> syntheticIr(int f, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<float> d(-0.3f, 0.3f);
+    std::vector<float> ir(std::max(f, 1));
+    for (int i = 0; i < f; ++i)
+        ir[i] = d(rng) * std::exp(-3.0f * float(i) / float(f));
+    ir[0] = 1.0f;
+    return ir;
+}
+
+std::vector<float> noise(int n, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<float> d(-1.0f, 1.0f);
+    std::vector<float> v(n);
+    for (auto& x : v)
+        x = d(rng);
+    return v;
+}
+
+// Runs `input` through the engine, b samples per call, for `calls` calls (zeros past the input).
+std::vector<float> run(ConvolutionReverb& e, const std::vector<float>& input, int calls)
+{
+    const int b = e.blockLength;
+    std::vector<float> out(static_cast<size_t>(calls) * b);
+    std::vector<float> block(b);
+    for (int c = 0; c < calls; ++c)
+    {
+        for (int i = 0; i < b; ++i)
+        {
+            const size_t at = static_cast<size_t>(c) * b + i;
+            block[i] = at < input.size() ? input[at] : 0.0f;
+        }
+        convolutionReverbProcess(e, block.data());
+        std::copy(block.begin(), block.end(), out.begin() + static_cast<long>(c) * b);
+    }
+    return out;
+}
+
+int partitions(const ConvolutionReverb& e)
+{
+    return e.impulseLength / e.partitionLength + 1;
+}
+
+struct WorkedExample
+{
+    int f, h, b;
+    int E, F, nParts, G;
+    bool direct;
+    int delay;
+};
+
+// Sizes of the reverb set-up for typical host blocks (impulse lengths of the built-in
+// responses at the reverb rate).
+const WorkedExample kWorkedExamples[] = {
+    {15983, 2, 128, 2048, 1793, 9, 4, false, 384},
+    {31966, 2, 256, 4096, 3585, 9, 4, false, 768},
+    {20694, 2, 128, 1024, 769, 27, 13, false, 384},
+    {15983, 16, 16, 1024, 769, 21, 1, false, 496},
+    {22649, 4, 64, 4096, 3841, 6, 1, false, 448},
+    {45298, 2, 256, 4096, 3585, 13, 6, false, 768},
+    {22649, 1, 256, 4096, 3841, 6, 6, true, 0},
+    {41389, 1, 1024, 8192, 7169, 6, 6, true, 0},
+};
+
+class WorkedExamples : public ::testing::TestWithParam<WorkedExample>
+{
+};
+
+TEST_P(WorkedExamples, SizesAndImpulseResponse)
+{
+    const auto& x = GetParam();
+    const auto ir = syntheticIr(x.f, static_cast<unsigned>(x.f));
+    auto e = makeEngine();
+    ASSERT_TRUE(convolutionReverbConfigure(*e, ir.data(), x.f, x.b, x.h, kFftSizeCosts));
+    EXPECT_EQ(e->ready, 1);
+    EXPECT_EQ(e->fftSize, x.E);
+    EXPECT_EQ(e->partitionLength, x.F);
+    EXPECT_EQ(partitions(*e), x.nParts);
+    EXPECT_EQ(e->partitionsPerCall, x.G);
+    EXPECT_EQ(e->blocksPerStep < 2, x.direct);
+    EXPECT_EQ(e->stepLength, int64_t(x.h) * x.b);
+    EXPECT_EQ(e->inverseScale, 1.0f / float(x.E));
+
+    // A unit impulse comes out as the impulse response, 2L - b samples late.
+    const int calls = (x.delay + x.f) / x.b + 4;
+    const auto out = run(*e, {1.0f}, calls);
+    int peak = 0;
+    for (int i = 1; i < static_cast<int>(out.size()); ++i)
+        if (std::fabs(out[i]) > std::fabs(out[peak]))
+            peak = i;
+    EXPECT_EQ(peak, x.delay);
+    double maxErr = 0.0;
+    for (int i = 0; i < static_cast<int>(out.size()); ++i)
+    {
+        const int k = i - x.delay;
+        const double want = k >= 0 && k < x.f ? ir[k] : 0.0;
+        maxErr = std::max(maxErr, std::fabs(out[i] - want));
+    }
+    EXPECT_LT(maxErr, 2e-6);
+}
+
+std::string workedExampleName(const ::testing::TestParamInfo<WorkedExample>& param)
+{
+    const auto& x = param.param;
+    return "f" + std::to_string(x.f) + "_h" + std::to_string(x.h) + "_b" + std::to_string(x.b);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, WorkedExamples, ::testing::ValuesIn(kWorkedExamples),
+                         workedExampleName);
+
+// Direct-mode output against a double-precision convolution, and accumulate mode against
+// direct mode delayed by 2L - b.
+TEST(ConvolutionReverb, AccumulateModeIsDirectModeDelayed)
+{
+    const int f = 12000, b = 16;
+    const auto ir = syntheticIr(f, 5);
+    const auto input = noise(6000, 6);
+
+    auto direct = makeEngine();
+    ASSERT_TRUE(convolutionReverbConfigure(*direct, ir.data(), f, b, 1, kFftSizeCosts));
+    const int calls = 1000;
+    const auto dry = run(*direct, input, calls);
+    double maxErr = 0.0;
+    for (int n = 0; n < calls * b; ++n)
+    {
+        double s = 0.0;
+        for (int k = 0; k < f && k <= n; ++k)
+            if (n - k < static_cast<int>(input.size()))
+                s += double(ir[k]) * input[n - k];
+        maxErr = std::max(maxErr, std::fabs(dry[n] - s));
+    }
+    EXPECT_LT(maxErr, 2e-5);
+
+    for (int h : {2, 3, 4, 16})
+    {
+        auto acc = makeEngine();
+        ASSERT_TRUE(convolutionReverbConfigure(*acc, ir.data(), f, b, h, kFftSizeCosts)) << h;
+        const int delay = 2 * h * b - b;
+        const auto wet = run(*acc, input, calls + delay / b);
+        for (int i = 0; i < delay; ++i)
+            ASSERT_EQ(wet[i], 0.0f) << "h " << h << " sample " << i;
+        double err = 0.0;
+        for (int n = 0; n < calls * b; ++n)
+            err = std::max(err, std::fabs(double(wet[n + delay]) - dry[n]));
+        EXPECT_LT(err, 2e-5) << "h " << h << ", E " << acc->fftSize;
+    }
+}
+
+TEST(ConvolutionReverb, ImpulseLengthMultipleOfPartitionLength)
+{
+    // 9 x 1793: the size choice still picks E = 2048, so the tenth partition is empty.
+    const int f = 9 * 1793;
+    const auto ir = syntheticIr(f, 8);
+    for (int h : {1, 2})
+    {
+        auto e = makeEngine();
+        ASSERT_TRUE(convolutionReverbConfigure(*e, ir.data(), f, 128, h, kFftSizeCosts));
+        if (h == 2)
+        {
+            ASSERT_EQ(e->partitionLength, 1793);
+            ASSERT_EQ(partitions(*e), 10);
+        }
+        if (f % e->partitionLength == 0)
+        {
+            const float* last = e->partitionSpectra + int64_t(partitions(*e) - 1) * 2 * e->fftSize;
+            for (int i = 0; i < 2 * e->fftSize; ++i)
+                ASSERT_EQ(last[i], 0.0f);
+        }
+        const int delay = h == 1 ? 0 : 2 * 256 - 128;
+        const auto out = run(*e, {1.0f}, (f + delay) / 128 + 3);
+        double maxErr = 0.0;
+        for (int i = 0; i < static_cast<int>(out.size()); ++i)
+        {
+            const int k = i - delay;
+            maxErr = std::max(maxErr, std::fabs(out[i] - (k >= 0 && k < f ? ir[k] : 0.0)));
+        }
+        EXPECT_LT(maxErr, 2e-6) << "h " << h;
+    }
+}
+
+TEST(ConvolutionReverb, PauseResumesTheStepAndTheTail)
+{
+    const int f = 5000, b = 64, h = 4;
+    const auto ir = syntheticIr(f, 9);
+    const auto input = noise(64 * 7, 10);
+    auto steady = makeEngine();
+    auto paused = makeEngine();
+    ASSERT_TRUE(convolutionReverbConfigure(*steady, ir.data(), f, b, h, kFftSizeCosts));
+    ASSERT_TRUE(convolutionReverbConfigure(*paused, ir.data(), f, b, h, kFftSizeCosts));
+    const auto all = run(*steady, input, 60);
+
+    // Seven calls (mid-step), a pause in which other engines run, then the rest.
+    auto first = run(*paused, input, 7);
+    auto other = makeEngine();
+    ASSERT_TRUE(convolutionReverbConfigure(*other, ir.data(), f, b, 1, kFftSizeCosts));
+    run(*other, noise(640, 11), 10);
+    const auto rest = run(*paused, {}, 53);
+    first.insert(first.end(), rest.begin(), rest.end());
+    ASSERT_EQ(first.size(), all.size());
+    EXPECT_EQ(0, std::memcmp(first.data(), all.data(), all.size() * sizeof(float)));
+    double tail = 0.0;
+    for (float v : rest)
+        tail = std::max(tail, double(std::fabs(v)));
+    EXPECT_GT(tail, 0.01);  // the tail of the input before the pause plays on
+}
+
+TEST(ConvolutionReverb, NewSetUpStartsFromSilence)
+{
+    const int f = 4000;
+    const auto ir = syntheticIr(f, 12);
+    for (int h : {1, 4})
+    {
+        auto e = makeEngine();
+        ASSERT_TRUE(convolutionReverbConfigure(*e, ir.data(), f, 64, h, kFftSizeCosts));
+        run(*e, noise(64 * 13, 13), 13);
+        ASSERT_TRUE(convolutionReverbConfigure(*e, ir.data(), f, 64, h, kFftSizeCosts));
+        const auto out = run(*e, {}, 200);
+        for (float v : out)
+            ASSERT_EQ(v, 0.0f);
+    }
+}
+
+TEST(ConvolutionReverb, TinyAccumulatorValuesBecomeZero)
+{
+    // The first block is taken before the first quantisation; from then on 1e-8 is gone.
+    const int f = 1000, b = 64;
+    std::vector<float> ir(f, 1e-8f);
+    auto e = makeEngine();
+    ASSERT_TRUE(convolutionReverbConfigure(*e, ir.data(), f, b, 1, kFftSizeCosts));
+    const auto out = run(*e, {1.0f}, 20);
+    EXPECT_NEAR(out[10], 1e-8, 1e-9);
+    for (int i = b; i < static_cast<int>(out.size()); ++i)
+        ASSERT_EQ(out[i], 0.0f) << i;
+}
+
+TEST(ConvolutionReverb, ZeroLengthBlocksReadAndWriteNothing)
+{
+    // Base-rate blocks shorter than the decimation factor give b = 0 (and h = 128).
+    const int f = 15983;
+    const auto ir = syntheticIr(f, 14);
+    auto e = makeEngine();
+    ASSERT_TRUE(convolutionReverbConfigure(*e, ir.data(), f, 0, 128, kFftSizeCosts));
+    EXPECT_GT(e->partitionLength, e->fftSize);  // only the first E samples enter each spectrum
+    float sentinel[4] = {7.0f, 7.0f, 7.0f, 7.0f};
+    for (int c = 0; c < 300; ++c)
+        convolutionReverbProcess(*e, sentinel + 1);
+    for (float v : sentinel)
+        EXPECT_EQ(v, 7.0f);
+}
+
+struct OffCase
+{
+    const char* what;
+    int f, b, h;
+};
+
+// Block lengths the engine cannot serve leave it off: either no FFT size gives a partition of
+// more than one sample, or the partitioning would not fit the record.
+const OffCase kOffCases[] = {
+    // 8-sample base-rate blocks, every built-in response at both reverb rates.
+    {"8 samples, type 1 44.1k c4", 15983, 2, 128},  {"8 samples, type 1 44.1k c2", 31966, 4, 128},
+    {"8 samples, type 2 44.1k c4", 20694, 2, 128},  {"8 samples, type 2 44.1k c2", 41389, 4, 128},
+    {"8 samples, type 1 48k c4", 17396, 2, 128},    {"8 samples, type 1 48k c2", 34792, 4, 128},
+    {"8 samples, type 2 48k c4", 22649, 2, 128},    {"8 samples, type 2 48k c2", 45298, 4, 128},
+    // Type 1 at 44.1 kHz, further short blocks.
+    {"4 samples c2", 31966, 2, 128},  {"5 samples c2", 31966, 2, 128},
+    {"16 samples c2", 31966, 8, 64},  {"4 samples c4", 15983, 1, 128},
+    {"5 samples c4", 15983, 1, 128},  {"6 samples c4", 15983, 1, 128},
+    {"7 samples c4", 15983, 1, 128},  {"16 samples c4", 15983, 4, 64},
+    // Would need 15984 partitions of 1024 floats: more spectra than the record holds.
+    {"14 samples c2", 31966, 7, 73},
+    // Beyond the accumulator and the staging buffers.
+    {"accumulator", 450000, 1024, 1},
+    {"step length", 20000, 8200, 128},
+};
+
+TEST(ConvolutionReverb, UnservableBlockLengthsLeaveTheEngineOff)
+{
+    const auto ir = syntheticIr(450000, 15);
+    auto e = makeEngine();
+    for (const auto& c : kOffCases)
+    {
+        // A working configuration first, so that the off path has to lower `ready`.
+        ASSERT_TRUE(convolutionReverbConfigure(*e, ir.data(), 15983, 128, 2, kFftSizeCosts));
+        run(*e, {1.0f}, 3);
+        EXPECT_FALSE(convolutionReverbConfigure(*e, ir.data(), c.f, c.b, c.h, kFftSizeCosts))
+            << c.what;
+        EXPECT_EQ(e->ready, 0) << c.what;
+        for (int i = 0; i < kConvAccumulatorCapacity; i += 997)
+            ASSERT_EQ(e->accumulator[i], 0.0f) << c.what;
+    }
+    // The 14-sample case chose E = 512 with 2-sample partitions before the capacity check.
+    ASSERT_FALSE(convolutionReverbConfigure(*e, ir.data(), 31966, 7, 73, kFftSizeCosts));
+    EXPECT_EQ(e->fftSize, 512);
+    EXPECT_EQ(e->partitionLength, 2);
+    EXPECT_EQ(e->stepLength, 511);
+}
+
+// Quantising only [0, f + 2E) gives the same bits as quantising all 454144 entries.
+TEST(ConvolutionReverb, LiveRangeQuantisationMatchesWholeArray)
+{
+    struct Config
+    {
+        int f, b, h;
+    } configs[] = {{15983, 128, 2}, {3000, 32, 1}, {20694, 16, 16}, {2000, 0, 128}};
+    for (const auto& c : configs)
+    {
+        const auto ir = syntheticIr(c.f, static_cast<unsigned>(c.f));
+        auto live = makeEngine();
+        auto whole = makeEngine();
+        // Leave old values in the whole engine's accumulator: the set-up must clear them.
+        std::fill(std::begin(whole->accumulator), std::end(whole->accumulator), 0.5f);
+        ASSERT_TRUE(convolutionReverbConfigure(*live, ir.data(), c.f, c.b, c.h, kFftSizeCosts));
+        ASSERT_TRUE(wholeaccumulator::convolutionReverbConfigure(*whole, ir.data(), c.f, c.b, c.h,
+                                                                 kFftSizeCosts));
+        const auto input = noise(std::max(c.b, 1) * 50, 16);
+        std::vector<float> a(std::max(c.b, 1)), w(std::max(c.b, 1));
+        for (int call = 0; call < 120; ++call)
+        {
+            for (int i = 0; i < c.b; ++i)
+                a[i] = w[i] = call < 50 ? input[call * c.b + i] : 0.0f;
+            convolutionReverbProcess(*live, a.data());
+            wholeaccumulator::convolutionReverbProcess(*whole, w.data());
+            ASSERT_EQ(0, std::memcmp(a.data(), w.data(), c.b * sizeof(float))) << call;
+            ASSERT_EQ(0, std::memcmp(live->accumulator, whole->accumulator,
+                                     sizeof live->accumulator))
+                << "f " << c.f << " call " << call;
+        }
+    }
+}
+}  // namespace

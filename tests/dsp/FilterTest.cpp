@@ -1,0 +1,267 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "AudioTables.h"
+#include "BiquadCascade.h"
+#include "OnePoleFilter.h"
+
+namespace
+{
+std::vector<float> noise(int n, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<float> d(-1.0f, 1.0f);
+    std::vector<float> v(n);
+    for (auto& x : v)
+        x = d(rng);
+    return v;
+}
+
+// Splits [0, n) into blocks of random lengths 0 to maxLen (zero-length blocks included).
+std::vector<int> randomSplit(int n, int maxLen, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int> d(0, maxLen);
+    std::vector<int> lens;
+    int done = 0;
+    while (done < n)
+    {
+        const int len = std::min(d(rng), n - done);
+        lens.push_back(len);
+        done += len;
+    }
+    return lens;
+}
+
+struct CutoffCase
+{
+    bool lowpass;
+    float fc;
+    float rate;
+    float coef;
+};
+
+const CutoffCase kCutoffCases[] = {
+    {true, 10000.0f, 44100.0f, 0.587587833f},  {true, 10000.0f, 48000.0f, 0.566911519f},
+    {false, 50.0f, 44100.0f, 0.992926538f},    {false, 50.0f, 48000.0f, 0.99349761f},
+    {true, 5000.0f, 44100.0f, 0.416017234f},   {true, 5000.0f, 48000.0f, 0.395587236f},
+    {false, 3500.0f, 44100.0f, 0.667260289f},  {false, 3500.0f, 48000.0f, 0.68580097f},
+    {false, 80.0f, 44100.0f, 0.988730371f},    {false, 80.0f, 48000.0f, 0.9896366f},
+    {false, 40.0f, 44100.0f, 0.994333267f},    {false, 40.0f, 48000.0f, 0.994791269f},
+};
+
+TEST(OnePoleFilter, CoefficientsMatchTheTunedValues)
+{
+    for (const auto& c : kCutoffCases)
+    {
+        OnePoleFilter f{};
+        f.x1 = 0.5f;
+        f.y1 = 0.25f;
+        onePoleFilterSetUp(f, c.lowpass, c.fc, c.rate);
+        EXPECT_EQ(f.coef, c.coef) << (c.lowpass ? "LP " : "HP ") << c.fc << " at " << c.rate;
+        EXPECT_EQ(f.isLowpass, c.lowpass);
+        EXPECT_EQ(f.x1, 0.0f);
+        EXPECT_EQ(f.y1, 0.0f);
+    }
+}
+
+TEST(OnePoleFilter, LowpassImpulseTailEndsAtZeroAboveHalfCoefficient)
+{
+    OnePoleFilter f{};
+    onePoleFilterSetUp(f, true, 10000.0f, 44100.0f);
+    std::vector<float> x(200, 0.0f);
+    x[0] = 1.0f;
+    onePoleFilterProcess(f, x.data(), static_cast<int>(x.size()));
+    EXPECT_EQ(x[0], f.coef);
+    EXPECT_NEAR(x[1] / x[0], 1.0f - f.coef, 1e-6f);
+    EXPECT_EQ(x.back(), 0.0f);
+    EXPECT_EQ(f.y1, 0.0f);
+
+    // Below a coefficient of 0.5 the stored output settles on the grid step 2^-23 instead.
+    onePoleFilterSetUp(f, true, 5000.0f, 44100.0f);
+    std::fill(x.begin(), x.end(), 0.0f);
+    x[0] = 1.0f;
+    onePoleFilterProcess(f, x.data(), static_cast<int>(x.size()));
+    EXPECT_EQ(f.y1, 1.1920929e-7f);
+}
+
+TEST(OnePoleFilter, HighpassConstantInputSettlesNearZero)
+{
+    OnePoleFilter f{};
+    onePoleFilterSetUp(f, false, 80.0f, 48000.0f);
+    std::vector<float> x(48000, 1.0f);
+    onePoleFilterProcess(f, x.data(), static_cast<int>(x.size()));
+    EXPECT_EQ(x[0], f.coef);
+    EXPECT_LT(std::fabs(x.back()), 1e-5f);
+    EXPECT_EQ(x[x.size() - 1], x[x.size() - 2]);  // settled: the quantised state stopped moving
+}
+
+TEST(OnePoleFilter, RetuningKeepsTheState)
+{
+    OnePoleFilter f{};
+    onePoleFilterSetUp(f, true, 10000.0f, 48000.0f);
+    auto x = noise(64, 1);
+    onePoleFilterProcess(f, x.data(), 64);
+    const float y1 = f.y1;
+    onePoleFilterSetCutoff(f, 3000.0f, 48000.0f);
+    EXPECT_EQ(f.y1, y1);
+    float s = 0.5f;
+    onePoleFilterProcess(f, &s, 1);
+    EXPECT_EQ(s, ((0.5f - y1) * f.coef) + y1);
+}
+
+// A 25-section cascade from the two resampler tables (repeated), with an overall gain.
+struct TestCascadeTable
+{
+    float sos[25 * 6];
+    float scale[26];
+    TestCascadeTable()
+    {
+        for (int s = 0; s < 25; ++s)
+        {
+            const BiquadTable& t = (s / 10) % 2 == 0 ? kResampler2Filter : kResampler4Filter;
+            std::memcpy(sos + 6 * s, t.sos + 6 * (s % 10), 6 * sizeof(float));
+            scale[s] = 1.0f;
+        }
+        scale[25] = 3.0f;
+    }
+};
+
+TEST(FilterSplitting, AnySplitGivesTheSameOutput)
+{
+    static const TestCascadeTable table;
+    const int n = 5000;
+    const auto input = noise(n, 7);
+    for (int kind = 0; kind < 3; ++kind)
+    {
+        for (unsigned seed = 1; seed <= 3; ++seed)
+        {
+            OnePoleFilter f1{}, f2{};
+            BiquadCascade c1{}, c2{};
+            onePoleFilterSetUp(f1, kind == 0, 2000.0f, 44100.0f);
+            f2 = f1;
+            biquadCascadeBind(c1, table.sos, table.scale, 25);
+            biquadCascadeBind(c2, table.sos, table.scale, 25);
+
+            auto whole = input;
+            auto split = input;
+            if (kind < 2)
+                onePoleFilterProcess(f1, whole.data(), n);
+            else
+                biquadCascadeProcess(c1, whole.data(), n);
+            int at = 0;
+            for (int len : randomSplit(n, 300, seed))
+            {
+                if (kind < 2)
+                    onePoleFilterProcess(f2, split.data() + at, len);
+                else
+                    biquadCascadeProcess(c2, split.data() + at, len);
+                at += len;
+            }
+            ASSERT_EQ(0, std::memcmp(whole.data(), split.data(), n * sizeof(float)))
+                << "filter kind " << kind << ", split seed " << seed;
+        }
+    }
+}
+
+TEST(FilterSplitting, ZeroLengthBlockKeepsState)
+{
+    static const TestCascadeTable table;
+    auto x = noise(100, 3);
+    OnePoleFilter f{};
+    onePoleFilterSetUp(f, false, 100.0f, 44100.0f);
+    onePoleFilterProcess(f, x.data(), 100);
+    const OnePoleFilter before = f;
+    onePoleFilterProcess(f, x.data(), 0);
+    EXPECT_EQ(0, std::memcmp(&before, &f, sizeof f));
+
+    BiquadCascade c{};
+    biquadCascadeBind(c, table.sos, table.scale, 25);
+    biquadCascadeProcess(c, x.data(), 100);
+    const BiquadCascade cb = c;
+    float probe = 1.0f;
+    biquadCascadeProcess(c, &probe, 0);
+    EXPECT_EQ(0, std::memcmp(&cb, &c, sizeof c));
+    EXPECT_EQ(probe, 1.0f);  // no gain applied either
+}
+
+TEST(BiquadCascade, FlushComparesInDoubleAndKeepsNaN)
+{
+    // A pass-through section: y = x.
+    static const float sos[6] = {1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f};
+    static const float scale[2] = {1.0f, 1.0f};
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    struct Case
+    {
+        float in;
+        float out;
+    } cases[] = {
+        {9.9e-11f, 0.0f},
+        {-9.9e-11f, 0.0f},
+        {1.00000001e-10f, 1.00000001e-10f},  // nearest float to 1e-10 lies above the double 1e-10
+        {-1.00000001e-10f, -1.00000001e-10f},
+        {0.5f, 0.5f},
+    };
+    for (const auto& c : cases)
+    {
+        BiquadCascade bq{};
+        biquadCascadeBind(bq, sos, scale, 1);
+        float x = c.in;
+        biquadCascadeProcess(bq, &x, 1);
+        EXPECT_EQ(x, c.out) << c.in;
+    }
+    BiquadCascade bq{};
+    biquadCascadeBind(bq, sos, scale, 1);
+    float x = nan;
+    biquadCascadeProcess(bq, &x, 1);
+    EXPECT_TRUE(std::isnan(x));
+}
+
+TEST(BiquadCascade, OverallGainAppliedUnlessExactlyOne)
+{
+    static const float sos[6] = {1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f};
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    struct Case
+    {
+        float gain;
+        float expect;
+    } cases[] = {{1.0f, 0.3f}, {0.00836936012f, 0.3f * 0.00836936012f}, {2.0f, 0.6f}};
+    for (const auto& c : cases)
+    {
+        const float scale[2] = {5.0f, c.gain};  // the per-section value is not applied
+        BiquadCascade bq{};
+        biquadCascadeBind(bq, sos, scale, 1);
+        float x = 0.3f;
+        biquadCascadeProcess(bq, &x, 1);
+        EXPECT_EQ(x, c.expect) << c.gain;
+    }
+    const float scale[2] = {1.0f, nan};
+    BiquadCascade bq{};
+    biquadCascadeBind(bq, sos, scale, 1);
+    float x = 0.3f;
+    biquadCascadeProcess(bq, &x, 1);
+    EXPECT_TRUE(std::isnan(x));
+}
+
+TEST(BiquadCascade, BindingClearsOnlyTheSectionsInUse)
+{
+    static const TestCascadeTable table;
+    BiquadCascade c{};
+    for (auto& s : c.state)
+        s = {0.5f, -0.5f};
+    biquadCascadeBind(c, table.sos, table.scale, 10);
+    EXPECT_EQ(c.sos, table.sos);
+    EXPECT_EQ(c.scale, table.scale);
+    EXPECT_EQ(c.nSections, 10);
+    for (int s = 0; s < 25; ++s)
+    {
+        EXPECT_EQ(c.state[s].z1, s < 10 ? 0.0f : 0.5f);
+        EXPECT_EQ(c.state[s].z2, s < 10 ? 0.0f : -0.5f);
+    }
+}
+}  // namespace
