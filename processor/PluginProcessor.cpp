@@ -83,7 +83,18 @@ BrondavellJuceAudioProcessor::BrondavellJuceAudioProcessor()
         resampler->outCount = 0;
         resampler->outRate = 0;
     }
+    // The engine is off; its sizes and counters get defined values until the first set-up.
     reverbConvolution.ready = 0;
+    reverbConvolution.impulseLength = 0;
+    reverbConvolution.blockLength = 0;
+    reverbConvolution.fftSize = 0;
+    reverbConvolution.partitionLength = 0;
+    reverbConvolution.blocksPerStep = 0;
+    reverbConvolution.stepLength = 0;
+    reverbConvolution.partitionsPerCall = 0;
+    reverbConvolution.outputBlockIndex = 0;
+    reverbConvolution.inverseScale = 0.0f;
+    reverbConvolution.blocksGathered = 0;
 
     // Defined values for what the first preparation sets: the filters' types, cut-offs and
     // states as at 44100 Hz, and the cascades bound to real tables. The cabinet cascades in
