@@ -4,34 +4,76 @@
 
 #include "Quantise.h"
 
+namespace
+{
+struct Section
+{
+    float b0, b1, b2, a1, a2;
+    float z1, z2;
+
+    // One sample through the section: output flushed below 1e-10 (compared in double; NaN
+    // passes), delays stored quantised.
+    inline float run(float x)
+    {
+        float y = (b0 * x) + z1;
+        if (std::fabs(static_cast<double>(y)) < 1e-10)
+            y = 0.0f;
+        const float s1 = ((b1 * x) + z2) - (a1 * y);
+        const float s2 = (b2 * x) - (a2 * y);
+        z1 = quantiseState(s1);
+        z2 = quantiseState(s2);
+        return y;
+    }
+};
+
+// Runs K consecutive sections over the block as a wavefront: at step t section k takes sample
+// t - k, which section k - 1 finished at step t - 1. Every sample still passes the sections in
+// order and every section sees its samples in order, so each value is computed exactly as in
+// a section-by-section pass; the K independent recursions just overlap in time.
+template <int K>
+void runSections(BiquadCascade& cascade, int first, float* x, int count)
+{
+    Section sec[K];
+    for (int k = 0; k < K; ++k)
+    {
+        const float* row = cascade.sos + 6 * (first + k);
+        sec[k] = {row[0], row[1], row[2], row[4], row[5], cascade.state[first + k].z1,
+                  cascade.state[first + k].z2};
+    }
+    const int steps = count + K - 1;
+    const int steadyEnd = count;  // steps K - 1 .. count - 1 have every section busy
+    int t = 0;
+    for (; t < K - 1 && t < steps; ++t)
+        for (int k = 0; k < K; ++k)
+            if (t - k >= 0 && t - k < count)
+                x[t - k] = sec[k].run(x[t - k]);
+    for (; t < steadyEnd; ++t)
+        for (int k = 0; k < K; ++k)
+            x[t - k] = sec[k].run(x[t - k]);
+    for (; t < steps; ++t)
+        for (int k = 0; k < K; ++k)
+            if (t - k >= 0 && t - k < count)
+                x[t - k] = sec[k].run(x[t - k]);
+    for (int k = 0; k < K; ++k)
+    {
+        cascade.state[first + k].z1 = sec[k].z1;
+        cascade.state[first + k].z2 = sec[k].z2;
+    }
+}
+}  // namespace
+
 void biquadCascadeProcess(BiquadCascade& cascade, float* samples, int count)
 {
     if (count <= 0)
         return;
     const int nSections = cascade.nSections;
-    for (int s = 0; s < nSections; ++s)
-    {
-        const float* row = cascade.sos + 6 * s;
-        const float b0 = row[0], b1 = row[1], b2 = row[2];
-        const float a1 = row[4], a2 = row[5];
-        float z1 = cascade.state[s].z1;
-        float z2 = cascade.state[s].z2;
-        for (int i = 0; i < count; ++i)
-        {
-            const float x = samples[i];
-            float y = (b0 * x) + z1;
-            // Strict comparison in double; NaN compares false and passes.
-            if (std::fabs(static_cast<double>(y)) < 1e-10)
-                y = 0.0f;
-            const float s1 = ((b1 * x) + z2) - (a1 * y);
-            const float s2 = (b2 * x) - (a2 * y);
-            z1 = quantiseState(s1);
-            z2 = quantiseState(s2);
-            samples[i] = y;
-        }
-        cascade.state[s].z1 = z1;
-        cascade.state[s].z2 = z2;
-    }
+    int s = 0;
+    for (; s + 5 <= nSections; s += 5)
+        runSections<5>(cascade, s, samples, count);
+    for (; s + 2 <= nSections; s += 2)
+        runSections<2>(cascade, s, samples, count);
+    for (; s < nSections; ++s)
+        runSections<1>(cascade, s, samples, count);
     const float gain = cascade.scale[nSections];
     if (!(gain == 1.0f))
     {
