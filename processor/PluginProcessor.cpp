@@ -184,10 +184,12 @@ void BrondavellJuceAudioProcessor::prepareToPlay(double sampleRate, int)
     const int baseRate = baseRateFor(sampleRate);
     const int rateIndex = tableIndexFor(baseRate);
     const auto rate = static_cast<float>(baseRate);
-    const int cabinet = cab->get();
 
-    // The whole preparation rewrites state that blocks use: no block may run meanwhile.
+    // The whole preparation rewrites state that blocks use: no block may run meanwhile. The
+    // parameter values are read inside the lock too, so a reaction that runs meanwhile on another
+    // thread is not undone by values read before it.
     const juce::ScopedLock lock(getCallbackLock());
+    const int cabinet = cab->get();
 
     const auto& darkening = kDarkeningFilter[rateIndex];
     biquadCascadeBind(darkeningFilter, darkening.sos, darkening.scale, 25);
@@ -502,33 +504,28 @@ void BrondavellJuceAudioProcessor::retuneDriveFilters(float flavor, int baseRate
         high = truncatedCutoff(product + 20.0f, 20);
     }
 
-    // The coefficients are computed outside the lock; only their stores are inside it.
-    const auto rate = static_cast<float>(baseRate);
-    OnePoleFilter lowPass{ true, 0.0f, 0.0f, 0.0f };
-    OnePoleFilter highPass{ false, 0.0f, 0.0f, 0.0f };
-    onePoleFilterSetCutoff(lowPass, static_cast<float>(low), rate);
-    onePoleFilterSetCutoff(highPass, static_cast<float>(high), rate);
-
-    const juce::ScopedLock lock(getCallbackLock());
     // Only the coefficients change: the signal runs on through the filters without a reset.
-    driveLowPass1.coef = lowPass.coef;
-    driveLowPass2.coef = lowPass.coef;
-    driveHighPass1.coef = highPass.coef;
-    driveHighPass2.coef = highPass.coef;
+    const auto rate = static_cast<float>(baseRate);
+    onePoleFilterSetCutoff(driveLowPass1, static_cast<float>(low), rate);
+    onePoleFilterSetCutoff(driveLowPass2, static_cast<float>(low), rate);
+    onePoleFilterSetCutoff(driveHighPass1, static_cast<float>(high), rate);
+    onePoleFilterSetCutoff(driveHighPass2, static_cast<float>(high), rate);
 }
 
+// Each reaction reads the parameter values it needs inside the callback lock, together with the
+// rewrite they feed. Reactions to changes on different threads then apply in the order they get
+// the lock, and the last one always sees the latest values: none is lost to a stale write.
 void BrondavellJuceAudioProcessor::audioProcessorParameterChanged(juce::AudioProcessor*, int parameterIndex, float)
 {
     const int baseRate = baseRateFor(getSampleRate());
 
     if (parameterIdAt(*this, parameterIndex) == "cab")
     {
+        const juce::ScopedLock lock(getCallbackLock());
         const int n = cab->get();
+        // With no cabinet (1) the cascades keep their tables and state.
         if (n >= 2 && n <= 13)
-        {
-            const juce::ScopedLock lock(getCallbackLock());
             selectCabinet(n - 2, baseRate);
-        }
     }
 
     {
@@ -541,15 +538,17 @@ void BrondavellJuceAudioProcessor::audioProcessorParameterChanged(juce::AudioPro
     }
 
     if (parameterIdAt(*this, parameterIndex) == "flavorDrive")
+    {
+        const juce::ScopedLock lock(getCallbackLock());
         retuneDriveFilters(flavorDrive->get(), baseRate);
+    }
 
     {
         const auto id = parameterIdAt(*this, parameterIndex);
         if (id.contains("bassClean") || id.contains("mediumClean") || id.contains("highClean"))
         {
-            const float bass = bassClean->get(), medium = mediumClean->get(), high = highClean->get();
             const juce::ScopedLock lock(getCallbackLock());
-            toneStackSetControls(cleanToneStack, bass, medium, high);
+            toneStackSetControls(cleanToneStack, bassClean->get(), mediumClean->get(), highClean->get());
         }
     }
 
@@ -557,9 +556,8 @@ void BrondavellJuceAudioProcessor::audioProcessorParameterChanged(juce::AudioPro
         const auto id = parameterIdAt(*this, parameterIndex);
         if (id.contains("bassDrive") || id.contains("mediumDrive") || id.contains("highDrive"))
         {
-            const float bass = bassDrive->get(), medium = mediumDrive->get(), high = highDrive->get();
             const juce::ScopedLock lock(getCallbackLock());
-            toneStackSetControls(driveToneStack, bass, medium, high);
+            toneStackSetControls(driveToneStack, bassDrive->get(), mediumDrive->get(), highDrive->get());
         }
     }
 }
