@@ -16,9 +16,10 @@
 //
 // Hand-over between threads: processBlock runs inside the wrapper's callback lock. Every other
 // rewrite of DSP state (the parameter reactions and the preparation, also when a state restore
-// runs it) takes the same lock, which is recursive, for the rewrite only. So no rewrite overlaps a
-// block and no block starts during one, and a reaction arriving on the audio thread between two
-// render calls takes the free lock at once.
+// runs it) takes the same lock, which is recursive, around the rewrite and the parameter reads
+// that feed it, and nothing else. So no rewrite overlaps a block, no block starts during one, a
+// reaction arriving on the audio thread between two render calls takes the free lock at once, and
+// reactions racing on two threads cannot leave stale values behind.
 class BrondavellJuceAudioProcessor : public juce::AudioProcessor, public juce::AudioProcessorListener
 {
 public:

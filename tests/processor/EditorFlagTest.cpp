@@ -38,16 +38,11 @@ void restoreOnAnotherThread(BrondavellJuceAudioProcessor& p, const juce::MemoryB
     std::thread([&] { p.setStateInformation(blob.getData(), static_cast<int>(blob.getSize())); }).join();
 }
 
-BrondavellJuceAudioProcessorEditor* openEditor(BrondavellJuceAudioProcessor& p)
-{
-    return dynamic_cast<BrondavellJuceAudioProcessorEditor*>(p.createEditorIfNeeded());
-}
-
 TEST(EditorFlagTest, RestoreOnTheMessageThreadRaisesTheFlagAtOnce)
 {
     auto p = makeProcessor();
-    std::unique_ptr<BrondavellJuceAudioProcessorEditor> editor(openEditor(*p));
-    ASSERT_NE(editor, nullptr);
+    OpenEditor editor(*p);
+    ASSERT_NE(editor.get(), nullptr);
     const auto blob = savedState(*p);
     p->setStateInformation(blob.getData(), static_cast<int>(blob.getSize()));
     EXPECT_TRUE(editor->needsRelayout);
@@ -66,7 +61,7 @@ TEST(EditorFlagTest, RestoreWithNoEditorOpenSetsNothing)
 TEST(EditorFlagTest, RestoreOnAnotherThreadHandsTheFlagToTheMessageThread)
 {
     auto p = makeProcessor();
-    std::unique_ptr<BrondavellJuceAudioProcessorEditor> editor(openEditor(*p));
+    OpenEditor editor(*p);
     restoreOnAnotherThread(*p, savedState(*p));
     EXPECT_FALSE(editor->needsRelayout);  // not touched from the restoring thread
     deliverPendingMessages();
@@ -76,7 +71,7 @@ TEST(EditorFlagTest, RestoreOnAnotherThreadHandsTheFlagToTheMessageThread)
 TEST(EditorFlagTest, EditorClosedBeforeTheFlagArrivesIsNeverTouched)
 {
     auto p = makeProcessor();
-    std::unique_ptr<BrondavellJuceAudioProcessorEditor> editor(openEditor(*p));
+    auto editor = std::make_unique<OpenEditor>(*p);
     restoreOnAnotherThread(*p, savedState(*p));
     editor.reset();  // the host closes the window meanwhile
     deliverPendingMessages();
@@ -84,9 +79,9 @@ TEST(EditorFlagTest, EditorClosedBeforeTheFlagArrivesIsNeverTouched)
 
     // A new editor opened before delivery gets the flag: it is the one now open.
     restoreOnAnotherThread(*p, savedState(*p));
-    editor.reset(openEditor(*p));
+    editor = std::make_unique<OpenEditor>(*p);
     deliverPendingMessages();
-    EXPECT_TRUE(editor->needsRelayout);
+    EXPECT_TRUE((*editor)->needsRelayout);
 }
 
 TEST(EditorFlagTest, ProcessorDeletedBeforeTheFlagArrives)
@@ -94,7 +89,7 @@ TEST(EditorFlagTest, ProcessorDeletedBeforeTheFlagArrives)
     auto p = makeProcessor();
     const auto blob = savedState(*p);
     {
-        std::unique_ptr<BrondavellJuceAudioProcessorEditor> editor(openEditor(*p));
+        OpenEditor editor(*p);
         restoreOnAnotherThread(*p, blob);
     }
     p.reset();
@@ -116,9 +111,10 @@ TEST(EditorFlagTest, RestoresDuringEditorOpeningAndClosing)
     int rounds = 0;
     while (std::chrono::steady_clock::now() < end)
     {
-        std::unique_ptr<BrondavellJuceAudioProcessorEditor> editor(openEditor(*p));
-        deliverPendingMessages();
-        editor.reset();
+        {
+            OpenEditor editor(*p);
+            deliverPendingMessages();
+        }
         deliverPendingMessages();
         ++rounds;
     }

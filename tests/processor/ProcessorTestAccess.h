@@ -9,6 +9,7 @@
 #include <string>
 
 #include "AudioTables.h"
+#include "PluginEditor.h"
 
 struct ProcessorTestAccess
 {
@@ -81,6 +82,35 @@ inline juce::AudioProcessorParameter* parameterById(BrondavellJuceAudioProcessor
                 return parameter;
     return nullptr;
 }
+
+// An editor opened the way the framework opens one (registered as the processor's active editor)
+// and closed the way it closes one (unregistered, then deleted).
+class OpenEditor
+{
+public:
+    explicit OpenEditor(BrondavellJuceAudioProcessor& p)
+        : processor(p), editor(dynamic_cast<BrondavellJuceAudioProcessorEditor*>(p.createEditorIfNeeded()))
+    {
+    }
+    ~OpenEditor() { close(); }
+    OpenEditor(const OpenEditor&) = delete;
+    OpenEditor& operator=(const OpenEditor&) = delete;
+
+    void close()
+    {
+        if (editor == nullptr)
+            return;
+        processor.editorBeingDeleted(editor);
+        delete editor;
+        editor = nullptr;
+    }
+    BrondavellJuceAudioProcessorEditor* get() const { return editor; }
+    BrondavellJuceAudioProcessorEditor* operator->() const { return editor; }
+
+private:
+    BrondavellJuceAudioProcessor& processor;
+    BrondavellJuceAudioProcessorEditor* editor;
+};
 
 // Sets a parameter's plain value through the notifying path, as the host does.
 template <typename Parameter, typename Value>

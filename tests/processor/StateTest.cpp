@@ -181,8 +181,8 @@ TEST(StateTest, RefusedBlocksChangeNothing)
         prepare(*p, 44100.0);
         setPlain(p->flavorDrive, 1.5f);  // a preparation would put the drive high-pass at 50 Hz
         processSignal(*p, 512);
-        std::unique_ptr<juce::AudioProcessorEditor> editor(p->createEditorIfNeeded());
-        auto* ours = dynamic_cast<BrondavellJuceAudioProcessorEditor*>(editor.get());
+        OpenEditor editor(*p);
+        auto* ours = editor.get();
         ASSERT_NE(ours, nullptr);
 
         const auto savedBefore = save(*p);
@@ -197,7 +197,6 @@ TEST(StateTest, RefusedBlocksChangeNothing)
         EXPECT_EQ(preparedState(*p), preparedBefore);
         EXPECT_EQ(std::memcmp(&Access::cabinetFilter(*p), &cabinetBefore, sizeof(cabinetBefore)), 0);
         EXPECT_FALSE(ours->needsRelayout);
-        editor.reset();
     }
 }
 
@@ -252,14 +251,14 @@ TEST(StateTest, OtherRootTagChangesNoParameterButStillPrepares)
     prepare(*p, 44100.0);
     setPlain(p->flavorDrive, 1.5f);
     processSignal(*p, 512);
-    std::unique_ptr<juce::AudioProcessorEditor> editor(p->createEditorIfNeeded());
+    OpenEditor editor(*p);
     const auto savedBefore = save(*p);
 
     std::string text = defaultTextWith("<BRONDAVELLSETTINGS ", "<OTHERSETTINGS ");
     text.replace(text.find("bassClean=\"0.5\""), 15, "bassClean=\"0.25\"");
     restore(*p, blobWithText(text));
     EXPECT_EQ(save(*p), savedBefore);
-    EXPECT_TRUE(dynamic_cast<BrondavellJuceAudioProcessorEditor*>(editor.get())->needsRelayout);
+    EXPECT_TRUE(editor->needsRelayout);
     EXPECT_EQ(Access::filter(*p, "driveHighPass1")->coef, 0.992926538f);  // prepared again: 50 Hz
     EXPECT_EQ(Access::cabinetFilter(*p).state[0].z1, 0.0f);
 }
