@@ -9,7 +9,6 @@
 namespace
 {
 constexpr int kMaxBlock = 8192;
-constexpr float kTwoPi = 6.28318548f;
 
 // 48000 for the 48 kHz family (exact comparison), 44100 for every other rate.
 int baseRateFor(double sampleRate)

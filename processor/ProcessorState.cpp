@@ -2,7 +2,9 @@
 // wrapped in the framework's binary XML block.
 #include "PluginProcessor.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "PluginEditor.h"
 
@@ -10,9 +12,24 @@ namespace
 {
 const char* const kStateTag = "BRONDAVELLSETTINGS";
 
-// Bytes of zero after a copy of the host's block. The framework reads the text as UTF-8, and a
-// multi-byte sequence cut off by the end of the block makes it read up to three bytes further.
-constexpr size_t kReadPadding = 4;
+constexpr uint32_t kBlockMagic = 0x21324356;  // "VC2!"
+
+// Whether the block's text, as the framework will take it (the bytes after the 8-byte header, up
+// to the length field or the end of the block), is valid UTF-8 up to its first zero byte. The
+// framework's XML reading steps over multi-byte sequences without checking them: an invalid or
+// cut-off sequence makes it read past the end of the text (and of the host's block). Blocks with
+// a sound header whose text is not UTF-8 are therefore refused like text that does not parse.
+bool textIsValidUtf8(const void* data, int sizeInBytes)
+{
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    const uint32_t magic = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
+    const auto length = static_cast<int32_t>(bytes[4] | (bytes[5] << 8) | (bytes[6] << 16)
+                                             | (static_cast<uint32_t>(bytes[7]) << 24));
+    if (magic != kBlockMagic || length <= 0)
+        return true;  // the framework refuses it anyway
+    const int count = std::min(sizeInBytes - 8, static_cast<int>(length));
+    return juce::CharPointer_UTF8::isValidString(reinterpret_cast<const char*>(bytes + 8), count);
+}
 
 void raiseRelayoutFlag(juce::AudioProcessor& processor)
 {
@@ -32,12 +49,10 @@ void BrondavellJuceAudioProcessor::getStateInformation(juce::MemoryBlock& destDa
 
 void BrondavellJuceAudioProcessor::setStateInformation(const void* data, int sizeInBytes)
 {
-    if (data == nullptr || sizeInBytes <= 8)
+    if (data == nullptr || sizeInBytes <= 8 || !textIsValidUtf8(data, sizeInBytes))
         return;
 
-    juce::MemoryBlock padded(data, static_cast<size_t>(sizeInBytes));
-    padded.ensureSize(static_cast<size_t>(sizeInBytes) + kReadPadding, true);
-    const auto settings = getXmlFromBinary(padded.getData(), sizeInBytes);
+    const auto settings = getXmlFromBinary(data, sizeInBytes);
     if (settings == nullptr)
         return;
 

@@ -1,10 +1,12 @@
 // Feeds arbitrary bytes to the processor's state restore. Beyond the sanitizers' checks it stops
 // on a broken promise of the restore:
-//  - a block the framework does not read as XML changes nothing (the saved state stays the same);
+//  - a block that is refused (text not valid UTF-8, or not read as XML by the framework) changes
+//    nothing (the saved state stays the same);
 //  - no parameter ever holds a value outside 0..1, NaN included;
 //  - what is saved after a restore restores to the same bytes.
 #include "PluginProcessor.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -27,14 +29,21 @@ juce::MemoryBlock saved(BrondavellJuceAudioProcessor& p)
     return blob;
 }
 
+// Whether the restore takes the block: its text is valid UTF-8 (the restore refuses other text,
+// on which the framework's reading is unsafe) and the framework reads it as XML.
 bool readsAsXml(const uint8_t* data, size_t size)
 {
-    if (size <= 8 || size > static_cast<size_t>(INT32_MAX) - 8)
+    if (size <= 8)
         return false;
-    // A zero-padded copy: the framework's UTF-8 reading may look past the end of the block.
-    juce::MemoryBlock padded(data, size);
-    padded.ensureSize(size + 4, true);
-    return BlockReader::getXmlFromBinary(padded.getData(), static_cast<int>(size)) != nullptr;
+    int32_t length = 0;
+    std::memcpy(&length, data + 4, 4);
+    if (length > 0)
+    {
+        const auto count = static_cast<int>(std::min(size - 8, static_cast<size_t>(length)));
+        if (!juce::CharPointer_UTF8::isValidString(reinterpret_cast<const char*>(data + 8), count))
+            return false;
+    }
+    return BlockReader::getXmlFromBinary(data, static_cast<int>(size)) != nullptr;
 }
 
 void check(bool promise)
