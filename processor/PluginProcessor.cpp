@@ -1,10 +1,133 @@
 #include "PluginProcessor.h"
 
+#include <algorithm>
+#include <cstring>
+
+#include "AudioTables.h"
 #include "PluginEditor.h"
+
+namespace
+{
+constexpr int kMaxBlock = 8192;
+
+// 48000 for the 48 kHz family (exact comparison), 44100 for every other rate.
+int baseRateFor(double sampleRate)
+{
+    return (sampleRate == 48000.0 || sampleRate == 96000.0 || sampleRate == 192000.0) ? 48000 : 44100;
+}
+
+int tableIndexFor(int baseRate)
+{
+    return baseRate == 48000 ? kBaseRate48000 : kBaseRate44100;
+}
+
+// The host rate truncated toward zero; rates that an int cannot hold (NaN included) give 0.
+int truncatedRate(double sampleRate)
+{
+    if (!(sampleRate > -2147483648.0 && sampleRate < 2147483648.0))
+        return 0;
+    return static_cast<int>(sampleRate);
+}
+
+// A cut-off in whole Hz from a computed value: truncation toward zero. A value that is not a
+// number, or below the lowest cut-off of its range, gives that lowest cut-off, so a bad value
+// never reaches the float-to-int conversion.
+int truncatedCutoff(float value, int lowest)
+{
+    if (!(value >= static_cast<float>(lowest)))
+        return lowest;
+    if (value >= 100000.0f)
+        return 100000;
+    return static_cast<int>(value);
+}
+
+void clearChannels(juce::AudioBuffer<float>& buffer, int from, int to, int numSamples)
+{
+    const int last = std::min(to, buffer.getNumChannels());
+    for (int channel = from; channel < last; ++channel)
+        buffer.clear(channel, 0, numSamples);
+}
+
+void scale(float* samples, int count, float gain)
+{
+    for (int i = 0; i < count; ++i)
+        samples[i] = samples[i] * gain;
+}
+
+float clip(float v)
+{
+    if (v > 1.0f)
+        return 1.0f;
+    if (v < -1.0f)
+        return -1.0f;
+    return v;  // NaN fails both tests and passes unchanged
+}
+}
 
 BrondavellJuceAudioProcessor::BrondavellJuceAudioProcessor()
     : juce::AudioProcessor(busDeclaration())
 {
+    // No block seen, reverb not set up (in-class initialisers of the bookkeeping members).
+    toneStackConstruct(cleanToneStack);
+    toneStackConstruct(driveToneStack);
+
+    // Until the first preparation both shapers hold a valid curve.
+    preampShaper = { kPowerAmpCurve, 39.0f, kPowerAmpCurveSize };
+    powerAmpShaper = { kPowerAmpCurve, 39.0f, kPowerAmpCurveSize };
+
+    for (auto* resampler : { &reverbDownsampler2, &reverbUpsampler2, &reverbDownsampler4, &reverbUpsampler4,
+                             &mainDownsampler2, &mainUpsampler2, &mainDownsampler4, &mainUpsampler4 })
+    {
+        resampler->out = nullptr;
+        resampler->outCount = 0;
+        resampler->outRate = 0;
+    }
+    // The engine is off; its sizes and counters get defined values until the first set-up.
+    reverbConvolution.ready = 0;
+    reverbConvolution.impulseLength = 0;
+    reverbConvolution.blockLength = 0;
+    reverbConvolution.fftSize = 0;
+    reverbConvolution.partitionLength = 0;
+    reverbConvolution.blocksPerStep = 0;
+    reverbConvolution.stepLength = 0;
+    reverbConvolution.partitionsPerCall = 0;
+    reverbConvolution.outputBlockIndex = 0;
+    reverbConvolution.inverseScale = 0.0f;
+    reverbConvolution.blocksGathered = 0;
+
+    // Defined values for what the first preparation sets: the filters' types, cut-offs and
+    // states as at 44100 Hz, and the cascades bound to real tables. The cabinet cascades in
+    // particular must always be bound: a block that starts between the host's store of a new
+    // `cab` and its reaction runs them with whatever they held before.
+    {
+        const int rate = 44100;
+        const auto rateF = static_cast<float>(rate);
+        for (auto* filter : { &driveLowPass1, &driveLowPass2 })
+            onePoleFilterSetUp(*filter, true, 10000.0f, rateF);
+        for (auto* filter : { &driveHighPass1, &driveHighPass2 })
+            onePoleFilterSetUp(*filter, false, 50.0f, rateF);
+        for (auto* filter : { &presenceLowPass1, &presenceLowPass2 })
+            onePoleFilterSetUp(*filter, true, 5000.0f, rateF);
+        for (auto* filter : { &presenceHighPass1, &presenceHighPass2 })
+            onePoleFilterSetUp(*filter, false, 3500.0f, rateF);
+        for (auto* filter : { &inputHighPass1, &inputHighPass2 })
+            onePoleFilterSetUp(*filter, false, 80.0f, rateF);
+        for (auto* filter : { &outputHighPass1, &outputHighPass2 })
+            onePoleFilterSetUp(*filter, false, 40.0f, rateF);
+        const auto& darkening = kDarkeningFilter[kBaseRate44100];
+        biquadCascadeBind(darkeningFilter, darkening.sos, darkening.scale, 25);
+        selectCabinet(8 - 2, rate);
+        blockResamplerInit(reverbDownsampler2, 2, 1);
+        blockResamplerInit(reverbUpsampler2, 2, 0);
+        blockResamplerInit(reverbDownsampler4, 4, 1);
+        blockResamplerInit(reverbUpsampler4, 4, 0);
+        blockResamplerInit(mainDownsampler2, 2, 1);
+        blockResamplerInit(mainUpsampler2, 2, 0);
+        blockResamplerInit(mainDownsampler4, 4, 1);
+        blockResamplerInit(mainUpsampler4, 4, 0);
+        decimationFilterSetUp(decimationFilter, 4);
+    }
+
     // Index order: the host's parameter order, the editor's control order and the state's order.
     addParameter(preGainClean = new juce::AudioParameterFloat("preGainClean", "Pre Gain Clean", 0.0f, 10.0f, 1.0f));
     addParameter(preGainDrive = new juce::AudioParameterFloat("preGainDrive", "Pre Gain Drive", 0.33f, 10.0f, 5.0f));
@@ -26,11 +149,20 @@ BrondavellJuceAudioProcessor::BrondavellJuceAudioProcessor()
     addParameter(boost = new juce::AudioParameterBool("boost", "boost", false));
     addParameter(cab = new juce::AudioParameterInt("cab", "Cabinet", 1, 13, 8));
 
+    // Makes the weak-reference master's shared pointer now, on the constructing thread, so that
+    // later weak references taken on other threads only read it.
+    const juce::WeakReference<BrondavellJuceAudioProcessor> makeMaster(this);
+
     // Last: from now on every notified parameter change reaches audioProcessorParameterChanged.
     addListener(this);
 }
 
-BrondavellJuceAudioProcessor::~BrondavellJuceAudioProcessor() = default;
+BrondavellJuceAudioProcessor::~BrondavellJuceAudioProcessor()
+{
+    masterReference.clear();
+    std::memset(reverbConvolution.accumulator, 0, sizeof(reverbConvolution.accumulator));
+    reverbConvolution.ready = 0;
+}
 
 // Both buses are stereo. The Audio Unit client enables every bus itself right after creating the
 // processor; the other clients apply their first channel configuration to whatever is enabled,
@@ -46,16 +178,286 @@ juce::AudioProcessor::BusesProperties BrondavellJuceAudioProcessor::busDeclarati
 
 const juce::String BrondavellJuceAudioProcessor::getName() const { return "BrondavellV2"; }
 
-void BrondavellJuceAudioProcessor::prepareToPlay(double, int) {}
+void BrondavellJuceAudioProcessor::prepareToPlay(double sampleRate, int)
+{
+    const int baseRate = baseRateFor(sampleRate);
+    const int rateIndex = tableIndexFor(baseRate);
+    const auto rate = static_cast<float>(baseRate);
+
+    // The whole preparation rewrites state that blocks use: no block may run meanwhile. The
+    // parameter values are read inside the lock too, so a reaction that runs meanwhile on another
+    // thread is not undone by values read before it.
+    const juce::ScopedLock lock(getCallbackLock());
+    const int cabinet = cab->get();
+
+    const auto& darkening = kDarkeningFilter[rateIndex];
+    biquadCascadeBind(darkeningFilter, darkening.sos, darkening.scale, 25);
+
+    preampShaper = { kPreampCurve, 4.0f, kPreampCurveSize };
+    powerAmpShaper = { kPowerAmpCurve, 39.0f, kPowerAmpCurveSize };
+
+    blockResamplerInit(reverbDownsampler2, 2, 1);
+    blockResamplerInit(reverbUpsampler2, 2, 0);
+    blockResamplerInit(reverbDownsampler4, 4, 1);
+    blockResamplerInit(reverbUpsampler4, 4, 0);
+    blockResamplerInit(mainDownsampler2, 2, 1);
+    blockResamplerInit(mainUpsampler2, 2, 0);
+    blockResamplerInit(mainDownsampler4, 4, 1);
+    blockResamplerInit(mainUpsampler4, 4, 0);
+
+    // With no cabinet (1) the cabinet cascades keep their tables and state.
+    if (cabinet >= 2 && cabinet <= 13)
+        selectCabinet(cabinet - 2, baseRate);
+
+    toneStackPrepare(cleanToneStack, rate);
+    toneStackSetControls(cleanToneStack, bassClean->get(), mediumClean->get(), highClean->get());
+    toneStackPrepare(driveToneStack, rate);
+    toneStackSetControls(driveToneStack, bassDrive->get(), mediumDrive->get(), highDrive->get());
+
+    // The drive filters start at 10 kHz and 50 Hz whatever flavorDrive holds; they follow it
+    // again from its next change.
+    onePoleFilterSetUp(driveLowPass1, true, 10000.0f, rate);
+    onePoleFilterSetUp(driveLowPass2, true, 10000.0f, rate);
+    onePoleFilterSetUp(driveHighPass1, false, 50.0f, rate);
+    onePoleFilterSetUp(driveHighPass2, false, 50.0f, rate);
+    onePoleFilterSetUp(presenceLowPass1, true, 5000.0f, rate);
+    onePoleFilterSetUp(presenceLowPass2, true, 5000.0f, rate);
+    onePoleFilterSetUp(presenceHighPass1, false, 3500.0f, rate);
+    onePoleFilterSetUp(presenceHighPass2, false, 3500.0f, rate);
+    onePoleFilterSetUp(inputHighPass1, false, 80.0f, rate);
+    onePoleFilterSetUp(inputHighPass2, false, 80.0f, rate);
+    onePoleFilterSetUp(outputHighPass1, false, 40.0f, rate);
+    onePoleFilterSetUp(outputHighPass2, false, 40.0f, rate);
+
+    // Waits for the first block, which knows the block length.
+    prepareReverb();
+}
+
+void BrondavellJuceAudioProcessor::selectCabinet(int model, int baseRate)
+{
+    const int rateIndex = tableIndexFor(baseRate);
+    const auto& sections = kCabinetSections[rateIndex];
+    biquadCascadeBind(cabinetFilter, sections.sos + 6 * kCabinetSectionsPerModel * model,
+                      sections.scale + (kCabinetSectionsPerModel + 1) * model, kCabinetSectionsPerModel);
+    biquadCascadeBind(cabinetLowPass, kCabinetLowPass[rateIndex].sos, kCabinetLowPass[rateIndex].scale, 2);
+    biquadCascadeBind(cabinetHighPass, kCabinetHighPass[rateIndex].sos, kCabinetHighPass[rateIndex].scale, 2);
+}
 
 void BrondavellJuceAudioProcessor::releaseResources() {}
 
 void BrondavellJuceAudioProcessor::processBlock(juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
 {
-    juce::ScopedNoDenormals noDenormals;
+    // Flush-to-zero for the block; the caller's floating-point mode returns on every path.
+    const juce::ScopedNoDenormals noDenormals;
+
+    // There is no channel 0 to read or write.
+    if (buffer.getNumChannels() == 0)
+        return;
+
     const int numSamples = buffer.getNumSamples();
-    for (int channel = getTotalNumInputChannels(); channel < getTotalNumOutputChannels(); ++channel)
-        buffer.clear(channel, 0, numSamples);
+    const int inputs = getTotalNumInputChannels();
+    const int outputs = getTotalNumOutputChannels();
+    clearChannels(buffer, inputs, outputs, numSamples);
+
+    // Oversized blocks pass through unprocessed, and leave the block-length state as it was.
+    if (numSamples > kMaxBlock)
+    {
+        clearChannels(buffer, inputs, outputs, numSamples);
+        return;
+    }
+
+    lastBlockSize = numSamples;
+    if (numSamples != prevBlockSize || !reverbInitialised)
+        prepareReverb();
+    prevBlockSize = lastBlockSize;
+
+    const double hostRate = getSampleRate();
+    BlockResampler* down = nullptr;
+    BlockResampler* up = nullptr;
+    if (hostRate == 192000.0 || hostRate == 176400.0)
+    {
+        down = &mainDownsampler4;
+        up = &mainUpsampler4;
+    }
+    else if (hostRate == 96000.0 || hostRate == 88200.0)
+    {
+        down = &mainDownsampler2;
+        up = &mainUpsampler2;
+    }
+    else if (!(hostRate == 48000.0 || hostRate == 44100.0))
+    {
+        clearChannels(buffer, inputs, outputs, numSamples);
+        return;
+    }
+
+    float* const channel0 = buffer.getWritePointer(0);
+    SignalBlock block{ channel0, numSamples, static_cast<int32_t>(hostRate) };
+    if (down != nullptr)
+        blockResamplerProcess(*down, block);
+
+    processAmpChain(block);
+
+    if (up != nullptr)
+        blockResamplerProcess(*up, block);
+
+    // The way down and up gives back n rounded down to a multiple of the factor. The host
+    // samples beyond that hold the last sample produced (silence when none was), never what
+    // an earlier block left in the resampler's buffer.
+    const float* produced = block.data;
+    const int producedCount = std::min(block.numSamples, numSamples);
+    const float hold = producedCount > 0 ? produced[producedCount - 1] : 0.0f;
+    float* const channel1 = (outputs == 2 && buffer.getNumChannels() >= 2) ? buffer.getWritePointer(1) : nullptr;
+    for (int i = 0; i < numSamples; ++i)
+    {
+        const float v = clip(i < producedCount ? produced[i] : hold);
+        channel0[i] = v;
+        if (channel1 != nullptr)
+            channel1[i] = v;
+    }
+}
+
+void BrondavellJuceAudioProcessor::processAmpChain(SignalBlock& block)
+{
+    float* const x = block.data;
+    const int n = block.numSamples;
+
+    // Input gain and voicing.
+    scale(x, n, 2.0f);
+    if (!bright->get())
+    {
+        biquadCascadeProcess(darkeningFilter, x, n);
+        scale(x, n, 7.0f);
+    }
+    onePoleFilterProcess(inputHighPass1, x, n);
+    onePoleFilterProcess(inputHighPass2, x, n);
+
+    // Channel stage.
+    if (chanelDrive->get())
+    {
+        const float gain = preGainDrive->get() * 30.0f;
+        scale(x, n, gain);
+        for (int i = 0; i < n; ++i)
+            x[i] = shaperTableLookup(preampShaper, x[i]);
+        onePoleFilterProcess(driveLowPass1, x, n);
+        onePoleFilterProcess(driveLowPass2, x, n);
+        onePoleFilterProcess(driveHighPass1, x, n);
+        onePoleFilterProcess(driveHighPass2, x, n);
+        toneStackProcess(driveToneStack, x, n);
+    }
+    else
+    {
+        if (boost->get())
+            scale(x, n, 3.0f);
+        scale(x, n, preGainClean->get());
+        for (int i = 0; i < n; ++i)
+            x[i] = shaperTableLookup(preampShaper, x[i]);
+        if (boost->get())
+            scale(x, n, 0.3f);
+        toneStackProcess(cleanToneStack, x, n);
+    }
+
+    // The same record again: its history runs on from the first pass.
+    toneStackProcess(chanelDrive->get() ? driveToneStack : cleanToneStack, x, n);
+
+    // Power amp.
+    for (int i = 0; i < n; ++i)
+        x[i] = shaperTableLookup(powerAmpShaper, x[i]);
+
+    // Presence: a 3.5 to 5 kHz band of the block, added back.
+    std::memcpy(presenceScratch, x, sizeof(float) * static_cast<size_t>(n));
+    onePoleFilterProcess(presenceLowPass1, presenceScratch, n);
+    onePoleFilterProcess(presenceHighPass1, presenceScratch, n);
+    onePoleFilterProcess(presenceLowPass2, presenceScratch, n);
+    onePoleFilterProcess(presenceHighPass2, presenceScratch, n);
+    for (int i = 0; i < n; ++i)
+        x[i] = (presence->get() * presenceScratch[i]) * 5.0f + x[i];
+
+    // Reverb, at a half or a quarter of the base rate.
+    std::memcpy(reverbScratch, x, sizeof(float) * static_cast<size_t>(n));
+    SignalBlock reverbBlock{ reverbScratch, n, block.sampleRate };
+    if (reverbConvolution.ready == 1 && reverb->get() > 0.0f)
+    {
+        const bool halfRate = hqReverb->get();
+        blockResamplerProcess(halfRate ? reverbDownsampler2 : reverbDownsampler4, reverbBlock);
+        convolutionReverbProcess(reverbConvolution, reverbBlock.data);
+        blockResamplerProcess(halfRate ? reverbUpsampler2 : reverbUpsampler4, reverbBlock);
+
+        // The samples beyond the up-resampler's count get its last wet sample (silence when it
+        // produced none), never what an earlier block left in its buffer.
+        const float* wet = reverbBlock.data;
+        const int wetCount = std::min(reverbBlock.numSamples, n);
+        const float hold = wetCount > 0 ? wet[wetCount - 1] : 0.0f;
+        for (int i = 0; i < n; ++i)
+            x[i] = (reverb->get() * (i < wetCount ? wet[i] : hold)) * 0.05f + x[i];
+    }
+
+    // Channel volume.
+    if (chanelDrive->get())
+    {
+        scale(x, n, volumeDrive->get());
+    }
+    else
+    {
+        const float volume = volumeClean->get() * 4.0f;
+        scale(x, n, volume);
+    }
+
+    // Cabinet.
+    if (cab->get() < 2)
+    {
+        scale(x, n, 0.3f);
+    }
+    else
+    {
+        biquadCascadeProcess(cabinetFilter, x, n);
+        biquadCascadeProcess(cabinetLowPass, x, n);
+        biquadCascadeProcess(cabinetHighPass, x, n);
+    }
+
+    onePoleFilterProcess(outputHighPass1, x, n);
+    onePoleFilterProcess(outputHighPass2, x, n);
+}
+
+void BrondavellJuceAudioProcessor::prepareReverb()
+{
+    // The engine's sizes depend on the block length: nothing to do before the first block.
+    if (lastBlockSize == 0)
+        return;
+
+    const int r = truncatedRate(getSampleRate());
+    const int baseRate = (r == 48000 || r == 96000 || r == 192000) ? 48000 : 44100;
+    int a = lastBlockSize;
+    if (r == 88200 || r == 96000)
+        a /= 2;
+    else if (r == 176400 || r == 192000)
+        a /= 4;
+
+    // The engine is cleared and off from here until it is configured again (the accumulator is
+    // cleared by the configuration itself, or below on the paths that skip it).
+    reverbConvolution.ready = 0;
+    std::memset(decimatedIr, 0, sizeof(decimatedIr));
+
+    const auto& impulse = (reverbType2->get() ? kReverbImpulseType2 : kReverbImpulseType1)[tableIndexFor(baseRate)];
+    const int32_t c = hqReverb->get() ? 2 : 4;
+    decimationFilterSetUp(decimationFilter, c);
+
+    const int32_t decimatedCount = (impulse.length + c - 1) / c;
+    if (a < 1 || decimatedCount > static_cast<int32_t>(std::size(decimatedIr)))
+    {
+        // No block at the base rate to serve (or no room for the response): the reverb stays off
+        // until the block length or a reverb switch changes.
+        std::memset(reverbConvolution.accumulator, 0, sizeof(reverbConvolution.accumulator));
+        reverbInitialised = true;
+        return;
+    }
+
+    const int32_t h = std::min(128, std::max(1, 1024 / a));
+    decimationFilterRun(decimationFilter, impulse.samples, impulse.length, decimatedIr);
+
+    // Sizes, FFT size choice and partition spectra; leaves the engine off when no partitioning
+    // fits its capacities.
+    convolutionReverbConfigure(reverbConvolution, decimatedIr, impulse.length / c, a / c, h, kFftSizeCosts);
+    reverbInitialised = true;
 }
 
 double BrondavellJuceAudioProcessor::getTailLengthSeconds() const { return 0.0; }
@@ -76,7 +478,88 @@ const juce::String BrondavellJuceAudioProcessor::getProgramName(int) { return {}
 void BrondavellJuceAudioProcessor::changeProgramName(int, const juce::String&) {}
 
 void BrondavellJuceAudioProcessor::audioProcessorChanged(juce::AudioProcessor*, const juce::AudioProcessorListener::ChangeDetails&) {}
-void BrondavellJuceAudioProcessor::audioProcessorParameterChanged(juce::AudioProcessor*, int, float) {}
+
+// The framework's juce::AudioProcessor-level ID query, without its deprecated per-index form.
+static juce::String parameterIdAt(const juce::AudioProcessor& processor, int index)
+{
+    if (auto* withId = dynamic_cast<juce::AudioProcessorParameterWithID*>(processor.getParameters()[index]))
+        return withId->getParameterID();
+    return {};
+}
+
+void BrondavellJuceAudioProcessor::retuneDriveFilters(float flavor, int baseRate)
+{
+    int low = 10000;
+    int high = 20;
+    if (flavor < 1.0f)
+    {
+        const float product = flavor * 7000.0f;
+        low = truncatedCutoff(product + 3000.0f, 3000);
+    }
+    else
+    {
+        const float difference = flavor - 1.0f;
+        const float product = difference * 200.0f;
+        high = truncatedCutoff(product + 20.0f, 20);
+    }
+
+    // Only the coefficients change: the signal runs on through the filters without a reset.
+    const auto rate = static_cast<float>(baseRate);
+    onePoleFilterSetCutoff(driveLowPass1, static_cast<float>(low), rate);
+    onePoleFilterSetCutoff(driveLowPass2, static_cast<float>(low), rate);
+    onePoleFilterSetCutoff(driveHighPass1, static_cast<float>(high), rate);
+    onePoleFilterSetCutoff(driveHighPass2, static_cast<float>(high), rate);
+}
+
+// Each reaction reads the parameter values it needs inside the callback lock, together with the
+// rewrite they feed. Reactions to changes on different threads then apply in the order they get
+// the lock, and the last one always sees the latest values: none is lost to a stale write.
+void BrondavellJuceAudioProcessor::audioProcessorParameterChanged(juce::AudioProcessor*, int parameterIndex, float)
+{
+    const int baseRate = baseRateFor(getSampleRate());
+
+    if (parameterIdAt(*this, parameterIndex) == "cab")
+    {
+        const juce::ScopedLock lock(getCallbackLock());
+        const int n = cab->get();
+        // With no cabinet (1) the cascades keep their tables and state.
+        if (n >= 2 && n <= 13)
+            selectCabinet(n - 2, baseRate);
+    }
+
+    {
+        const auto id = parameterIdAt(*this, parameterIndex);
+        if (id == "reverbType2" || id == "hqReverb")
+        {
+            const juce::ScopedLock lock(getCallbackLock());
+            prepareReverb();
+        }
+    }
+
+    if (parameterIdAt(*this, parameterIndex) == "flavorDrive")
+    {
+        const juce::ScopedLock lock(getCallbackLock());
+        retuneDriveFilters(flavorDrive->get(), baseRate);
+    }
+
+    {
+        const auto id = parameterIdAt(*this, parameterIndex);
+        if (id.contains("bassClean") || id.contains("mediumClean") || id.contains("highClean"))
+        {
+            const juce::ScopedLock lock(getCallbackLock());
+            toneStackSetControls(cleanToneStack, bassClean->get(), mediumClean->get(), highClean->get());
+        }
+    }
+
+    {
+        const auto id = parameterIdAt(*this, parameterIndex);
+        if (id.contains("bassDrive") || id.contains("mediumDrive") || id.contains("highDrive"))
+        {
+            const juce::ScopedLock lock(getCallbackLock());
+            toneStackSetControls(driveToneStack, bassDrive->get(), mediumDrive->get(), highDrive->get());
+        }
+    }
+}
 
 // The framework's plug-in clients create one processor per instance through this hook.
 juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()

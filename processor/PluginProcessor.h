@@ -2,7 +2,24 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include "BiquadCascade.h"
+#include "BlockResampler.h"
+#include "ConvolutionReverb.h"
+#include "DecimationFilter.h"
+#include "OnePoleFilter.h"
+#include "ShaperTable.h"
+#include "SignalBlock.h"
+#include "ToneStack.h"
+
 // The amplifier's audio processor: owner of the 19 parameters and of all DSP state, held by value.
+// The object is tens of megabytes (mostly the reverb engine): always create it on the heap.
+//
+// Hand-over between threads: processBlock runs inside the wrapper's callback lock. Every other
+// rewrite of DSP state (the parameter reactions and the preparation, also when a state restore
+// runs it) takes the same lock, which is recursive, around the rewrite and the parameter reads
+// that feed it, and nothing else. So no rewrite overlaps a block, no block starts during one, a
+// reaction arriving on the audio thread between two render calls takes the free lock at once, and
+// reactions racing on two threads cannot leave stale values behind.
 class BrondavellJuceAudioProcessor : public juce::AudioProcessor, public juce::AudioProcessorListener
 {
 public:
@@ -30,6 +47,43 @@ public:
     void audioProcessorParameterChanged(juce::AudioProcessor* processor, int parameterIndex,
                                         float newValue) override;
 
+private:
+    static BusesProperties busDeclaration();
+
+    void processAmpChain(SignalBlock& block);
+    void selectCabinet(int model, int baseRate);
+    void prepareReverb();
+    void retuneDriveFilters(float flavor, int baseRate);
+    void raiseEditorRelayout();
+
+    // Working copies of the block for the presence band and the reverb path.
+    float presenceScratch[16384];
+    float reverbScratch[8192];
+    // The selected impulse response at the reverb rate.
+    float decimatedIr[200000];
+
+    int32_t lastBlockSize = 0;   // length of the last block that passed the size check
+    int32_t prevBlockSize = 0;   // lastBlockSize as the previous block's bookkeeping left it
+    bool reverbInitialised = false;
+
+    BiquadCascade cabinetFilter;
+    BiquadCascade cabinetLowPass;
+    BiquadCascade cabinetHighPass;
+    ToneStack cleanToneStack;
+    ToneStack driveToneStack;
+    ShaperTable preampShaper;
+    ShaperTable powerAmpShaper;
+    OnePoleFilter driveLowPass1, driveLowPass2, driveHighPass1, driveHighPass2;
+    BiquadCascade darkeningFilter;
+    DecimationFilter decimationFilter;
+    OnePoleFilter inputHighPass1, inputHighPass2;
+    OnePoleFilter outputHighPass1, outputHighPass2;
+    OnePoleFilter presenceLowPass1, presenceHighPass1, presenceLowPass2, presenceHighPass2;
+    BlockResampler reverbDownsampler2, reverbUpsampler2, reverbDownsampler4, reverbUpsampler4;
+    ConvolutionReverb reverbConvolution;
+    BlockResampler mainDownsampler2, mainUpsampler2, mainDownsampler4, mainUpsampler4;
+
+public:
     // Typed, non-owning views of the parameters (the base owns them), in declaration order.
     juce::AudioParameterFloat* preGainClean = nullptr;
     juce::AudioParameterFloat* preGainDrive = nullptr;
@@ -52,11 +106,12 @@ public:
     juce::AudioParameterInt* cab = nullptr;
 
 private:
-    static BusesProperties busDeclaration();
+    // Tests read the prepared DSP state through this; nothing else uses it.
+    friend struct ProcessorTestAccess;
 
-    int32_t lastBlockSize = 0;
-    int32_t prevBlockSize = 0;
-    bool reverbInitialised = false;
+    // Lets a restore on another thread hand the editor's relayout flag to the message thread.
+    // Its shared pointer is made in the constructor, before any other thread sees the processor.
+    JUCE_DECLARE_WEAK_REFERENCEABLE(BrondavellJuceAudioProcessor)
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(BrondavellJuceAudioProcessor)
 };

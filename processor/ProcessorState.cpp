@@ -2,9 +2,40 @@
 // wrapped in the framework's binary XML block.
 #include "PluginProcessor.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "PluginEditor.h"
+
 namespace
 {
 const char* const kStateTag = "BRONDAVELLSETTINGS";
+
+constexpr uint32_t kBlockMagic = 0x21324356;  // "VC2!"
+
+// Whether the block's text, as the framework will take it (the bytes after the 8-byte header, up
+// to the length field or the end of the block), is valid UTF-8 up to its first zero byte. The
+// framework's XML reading steps over multi-byte sequences without checking them: an invalid or
+// cut-off sequence makes it read past the end of the text (and of the host's block). Blocks with
+// a sound header whose text is not UTF-8 are therefore refused like text that does not parse.
+bool textIsValidUtf8(const void* data, int sizeInBytes)
+{
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    const uint32_t magic = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
+    const auto length = static_cast<int32_t>(bytes[4] | (bytes[5] << 8) | (bytes[6] << 16)
+                                             | (static_cast<uint32_t>(bytes[7]) << 24));
+    if (magic != kBlockMagic || length <= 0)
+        return true;  // the framework refuses it anyway
+    const int count = std::min(sizeInBytes - 8, static_cast<int>(length));
+    return juce::CharPointer_UTF8::isValidString(reinterpret_cast<const char*>(bytes + 8), count);
+}
+
+void raiseRelayoutFlag(juce::AudioProcessor& processor)
+{
+    if (auto* editor = dynamic_cast<BrondavellJuceAudioProcessorEditor*>(processor.getActiveEditor()))
+        editor->needsRelayout = true;
+}
 }
 
 void BrondavellJuceAudioProcessor::getStateInformation(juce::MemoryBlock& destData)
@@ -18,6 +49,9 @@ void BrondavellJuceAudioProcessor::getStateInformation(juce::MemoryBlock& destDa
 
 void BrondavellJuceAudioProcessor::setStateInformation(const void* data, int sizeInBytes)
 {
+    if (data == nullptr || sizeInBytes <= 8 || !textIsValidUtf8(data, sizeInBytes))
+        return;
+
     const auto settings = getXmlFromBinary(data, sizeInBytes);
     if (settings == nullptr)
         return;
@@ -30,9 +64,43 @@ void BrondavellJuceAudioProcessor::setStateInformation(const void* data, int siz
             if (withId == nullptr)
                 continue;
             const double current = withId->getValue();
-            const auto value = static_cast<float>(settings->getDoubleAttribute(withId->getParameterID(), current));
-            withId->setValue(value);
-            withId->sendValueChangedMessageToListeners(value);
+            double value = settings->getDoubleAttribute(withId->getParameterID(), current);
+            // The framework reads "nan" as a number; like any other text that is not a number it
+            // reads as 0 here, so no parameter ever holds NaN. Values outside 0..1 are brought
+            // into it before the conversion to float (the parameter would clamp them anyway), so
+            // the host is never notified of an infinite or out-of-range value.
+            if (std::isnan(value))
+                value = 0.0;
+            value = juce::jlimit(0.0, 1.0, value);
+            const auto normalised = static_cast<float>(value);
+            withId->setValue(normalised);
+            withId->sendValueChangedMessageToListeners(normalised);
         }
     }
+
+    raiseEditorRelayout();
+
+    {
+        // lastBlockSize is the audio thread's: read it where no block runs.
+        const juce::ScopedLock lock(getCallbackLock());
+        prepareToPlay(getSampleRate(), lastBlockSize);
+    }
+    reset();
+}
+
+// On the message thread the editor is looked up and flagged at once. A restore on another thread
+// hands the flag to the message thread, where editors are created and deleted, so an editor being
+// closed meanwhile is never touched: by the time the call runs it is either still registered as
+// the active editor or gone (and a deleted processor is caught by the weak reference).
+void BrondavellJuceAudioProcessor::raiseEditorRelayout()
+{
+    if (juce::MessageManager::existsAndIsCurrentThread())
+    {
+        raiseRelayoutFlag(*this);
+        return;
+    }
+    juce::MessageManager::callAsync([processor = juce::WeakReference<BrondavellJuceAudioProcessor>(this)] {
+        if (auto* alive = processor.get())
+            raiseRelayoutFlag(*alive);
+    });
 }

@@ -192,11 +192,12 @@ TEST_F(ProcessorClassTest, StereoBusesEnabledOutsideTheAudioUnitClient)
 
 TEST_F(ProcessorClassTest, InstancesAreIndependent)
 {
-    BrondavellJuceAudioProcessor other;
+    // Tens of megabytes: always on the heap.
+    const auto other = std::make_unique<BrondavellJuceAudioProcessor>();
     processor->bassDrive->setValueNotifyingHost(0.9f);
     processor->cab->setValueNotifyingHost(0.0f);
-    EXPECT_FLOAT_EQ(other.bassDrive->get(), 0.5f);
-    EXPECT_EQ(other.cab->get(), 8);
+    EXPECT_FLOAT_EQ(other->bassDrive->get(), 0.5f);
+    EXPECT_EQ(other->cab->get(), 8);
 }
 
 TEST_F(ProcessorClassTest, EachEditorIsNewAndNotKeptByTheProcessor)

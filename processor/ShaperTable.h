@@ -1,0 +1,33 @@
+#pragma once
+// Waveshaper transfer curve sampled every 0.001 on the input axis, read with linear
+// interpolation. Framework-free, so benchmarks and tests can call the lookup directly.
+
+#include <cmath>
+
+struct ShaperTable
+{
+    const float* table;  // point k is the output for the input k / 1000 - offset
+    float offset;        // added to the input before scaling
+    int size;            // number of points
+};
+
+// The curve's value for x. Below the first point (and for NaN) the first point's value, at or
+// beyond the last point the last point's value, in between the straight line through the two
+// neighbouring points. The index is compared as a float before it is converted, so huge inputs
+// cannot overflow the conversion. Needs the build's numerics flags (no fused multiply-add).
+inline float shaperTableLookup(const ShaperTable& shaper, float x)
+{
+    const float idx = (x + shaper.offset) * 1000.0f;
+    if (!(idx >= 1.0f))  // NaN, or floor(idx) <= 0
+        return shaper.table[0];
+    const float floored = std::floor(idx);
+    if (floored >= static_cast<float>(shaper.size - 1))
+        return shaper.table[shaper.size - 1];
+    const int t = static_cast<int>(floored);
+    const float y0 = shaper.table[t];
+    const float y1 = shaper.table[t + 1];
+    const float f = idx - floored;
+    const float difference = y1 - y0;
+    const float product = difference * f;
+    return product + y0;
+}

@@ -1,0 +1,269 @@
+// The saved state: its bytes, what a restore accepts, and what a refused block leaves alone.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "PluginEditor.h"
+#include "ProcessorTestAccess.h"
+
+namespace
+{
+using namespace brondavell::test;
+
+// volumeClean's 0.8 lies on the 0.01 grid as 80 x 0.01f, hence its value.
+const char* const kDefaultText =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?> <BRONDAVELLSETTINGS preGainClean=\"0.1000000014901161\" "
+    "preGainDrive=\"0.4829369187355042\" flavorDrive=\"0.5\" bassClean=\"0.5\" mediumClean=\"0.5\" "
+    "highClean=\"0.5\" bassDrive=\"0.5\" mediumDrive=\"0.5\" highDrive=\"0.5\" volumeClean=\"0.7999999523162842\" "
+    "volumeDrive=\"0.5\" presence=\"0.5\" reverb=\"0.0\" reverbType2=\"0.0\" chanelDrive=\"0.0\" bright=\"1.0\" "
+    "hqReverb=\"0.0\" boost=\"0.0\" cab=\"0.5833333134651184\"/>";
+
+juce::MemoryBlock blobWithText(const std::string& text, int lengthField)
+{
+    juce::MemoryBlock blob;
+    const uint8_t magic[] = { 0x56, 0x43, 0x32, 0x21 };
+    blob.append(magic, 4);
+    const auto length = static_cast<uint32_t>(lengthField);
+    const uint8_t lengthBytes[] = { static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8),
+                                    static_cast<uint8_t>(length >> 16), static_cast<uint8_t>(length >> 24) };
+    blob.append(lengthBytes, 4);
+    blob.append(text.data(), text.size());
+    const char zero = 0;
+    blob.append(&zero, 1);
+    return blob;
+}
+
+juce::MemoryBlock blobWithText(const std::string& text)
+{
+    return blobWithText(text, static_cast<int>(text.size()));
+}
+
+std::string defaultTextWith(const std::string& from, const std::string& to)
+{
+    std::string text = kDefaultText;
+    const auto at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return text.replace(at, from.size(), to);
+}
+
+juce::MemoryBlock save(BrondavellJuceAudioProcessor& p)
+{
+    juce::MemoryBlock blob;
+    p.getStateInformation(blob);
+    return blob;
+}
+
+void restore(BrondavellJuceAudioProcessor& p, const juce::MemoryBlock& blob)
+{
+    p.setStateInformation(blob.getData(), static_cast<int>(blob.getSize()));
+}
+
+TEST(StateTest, DefaultStateByteForByte)
+{
+    auto p = makeProcessor();
+    const auto blob = save(*p);
+    const std::string text = kDefaultText;
+    ASSERT_EQ(blob.getSize(), text.size() + 9);
+    const auto* bytes = static_cast<const uint8_t*>(blob.getData());
+    EXPECT_EQ(bytes[0], 0x56);
+    EXPECT_EQ(bytes[1], 0x43);
+    EXPECT_EQ(bytes[2], 0x32);
+    EXPECT_EQ(bytes[3], 0x21);
+    const uint32_t length = bytes[4] | (bytes[5] << 8) | (bytes[6] << 16) | (static_cast<uint32_t>(bytes[7]) << 24);
+    EXPECT_EQ(length, blob.getSize() - 9);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes + 8), length), text);
+    EXPECT_EQ(bytes[blob.getSize() - 1], 0);
+    EXPECT_EQ(save(*p), blob);  // saving changes nothing
+}
+
+TEST(StateTest, RoundTripGivesBackEveryNormalisedFloat)
+{
+    std::mt19937 random(7);
+    for (int round = 0; round < 20; ++round)
+    {
+        auto source = makeProcessor();
+        for (auto* parameter : source->getParameters())
+            parameter->setValueNotifyingHost(std::uniform_real_distribution<float>(0.0f, 1.0f)(random));
+        const auto blob = save(*source);
+        EXPECT_EQ(save(*source), blob);
+
+        auto target = makeProcessor();
+        restore(*target, blob);
+        for (int i = 0; i < 19; ++i)
+            ASSERT_EQ(target->getParameters()[i]->getValue(), source->getParameters()[i]->getValue()) << i;
+        EXPECT_EQ(save(*target), blob);
+    }
+}
+
+TEST(StateTest, AcceptedBlocks)
+{
+    struct Case
+    {
+        const char* what;
+        juce::MemoryBlock blob;
+        const char* id;
+        float expectedNormalised;
+    };
+    const std::string withBassClean = defaultTextWith("bassClean=\"0.5\"", "bassClean=\"0.25\"");
+    const Case cases[] = {
+        { "plain", blobWithText(withBassClean), "bassClean", 0.25f },
+        { "length counts the terminating zero", blobWithText(withBassClean, static_cast<int>(withBassClean.size()) + 1),
+          "bassClean", 0.25f },
+        { "length far beyond the data", blobWithText(withBassClean, 1 << 30), "bassClean", 0.25f },
+        { "tag in lower case",
+          blobWithText(std::string(withBassClean).replace(withBassClean.find("BRONDAVELLSETTINGS"), 18,
+                                                          "brondavellsettings")),
+          "bassClean", 0.25f },
+        { "text that is not a number reads as 0", blobWithText(defaultTextWith("bright=\"1.0\"", "bright=\"x\"")),
+          "bright", 0.0f },
+        { "nan reads as 0", blobWithText(defaultTextWith("presence=\"0.5\"", "presence=\"nan\"")), "presence", 0.0f },
+        { "infinity is brought into range", blobWithText(defaultTextWith("reverb=\"0.0\"", "reverb=\"inf\"")), "reverb",
+          1.0f },
+        { "attribute names are case-sensitive", blobWithText(defaultTextWith("cab=", "CAB=")), "cab", 1.0f },
+        { "unknown attributes are ignored",
+          blobWithText(defaultTextWith("boost=\"0.0\"", "boost=\"1.0\" volume=\"0.1\"")), "boost", 1.0f },
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        auto p = makeProcessor();
+        p->cab->setValueNotifyingHost(1.0f);  // distinguishes "kept" from the default
+        restore(*p, c.blob);
+        const auto* parameter = parameterById(*p, c.id);
+        EXPECT_EQ(parameter->getValue(), c.expectedNormalised);
+        for (auto* other : p->getParameters())
+            EXPECT_FALSE(std::isnan(other->getValue()));
+    }
+}
+
+TEST(StateTest, MissingAttributeKeepsTheCurrentValue)
+{
+    auto p = makeProcessor();
+    setPlain(p->cab, 3);
+    restore(*p, blobWithText(defaultTextWith(" cab=\"0.5833333134651184\"", "")));
+    EXPECT_EQ(p->cab->get(), 3);
+}
+
+// Refused blocks change nothing at all: no parameter, no prepared state, no editor flag.
+TEST(StateTest, RefusedBlocksChangeNothing)
+{
+    const auto good = blobWithText(defaultTextWith("bassClean=\"0.5\"", "bassClean=\"0.25\""));
+    const auto withByte = [&good](size_t index, uint8_t value) {
+        juce::MemoryBlock copy = good;
+        static_cast<uint8_t*>(copy.getData())[index] = value;
+        return copy;
+    };
+    const auto truncated = [&good](size_t size) { return juce::MemoryBlock(good.getData(), size); };
+    struct Case
+    {
+        const char* what;
+        juce::MemoryBlock blob;
+    };
+    const Case cases[] = {
+        { "empty", juce::MemoryBlock() },
+        { "8 bytes", truncated(8) },
+        { "fourth byte not 0x21", withByte(3, 0x22) },
+        { "first byte wrong", withByte(0, 0x57) },
+        { "length 0", blobWithText(kDefaultText, 0) },
+        { "negative length", blobWithText(kDefaultText, -5) },
+        { "text cut short", truncated(40) },
+        { "not XML", blobWithText("hello, amplifier") },
+        { "starts with a zero byte", withByte(8, 0) },
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        auto p = makeProcessor();
+        prepare(*p, 44100.0);
+        setPlain(p->flavorDrive, 1.5f);  // a preparation would put the drive high-pass at 50 Hz
+        processSignal(*p, 512);
+        OpenEditor editor(*p);
+        auto* ours = editor.get();
+        ASSERT_NE(ours, nullptr);
+
+        const auto savedBefore = save(*p);
+        const auto preparedBefore = preparedState(*p);
+        const auto cabinetBefore = Access::cabinetFilter(*p);
+        // An exact-size heap copy, so that reading past the block is caught by the sanitizers.
+        std::vector<uint8_t> exact(static_cast<const uint8_t*>(c.blob.getData()),
+                                   static_cast<const uint8_t*>(c.blob.getData()) + c.blob.getSize());
+        p->setStateInformation(exact.empty() ? nullptr : exact.data(), static_cast<int>(exact.size()));
+
+        EXPECT_EQ(save(*p), savedBefore);
+        EXPECT_EQ(preparedState(*p), preparedBefore);
+        EXPECT_EQ(std::memcmp(&Access::cabinetFilter(*p), &cabinetBefore, sizeof(cabinetBefore)), 0);
+        EXPECT_FALSE(ours->needsRelayout);
+    }
+}
+
+// Text that is not valid UTF-8 is refused: the framework's XML reading would step past the end
+// of such text. The host's bytes are an exact-size heap block, which the address sanitizer guards.
+TEST(StateTest, TextThatIsNotUtf8IsRefused)
+{
+    const std::string start = std::string(kDefaultText).substr(0, 60);
+    struct Case
+    {
+        const char* what;
+        std::string text;
+        bool withTerminatingZero;
+    };
+    const Case cases[] = {
+        { "cut-off sequence at the end", start + "\xf0", false },
+        { "cut-off two-byte sequence", start + "\xe2\x82", false },
+        { "invalid lead byte", start + "\xff\xff", false },
+        { "stray continuation byte", std::string(kDefaultText).insert(70, "\x80"), true },
+        { "cut-off sequence inside", std::string(kDefaultText).insert(70, "\xc3"), true },
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        juce::MemoryBlock blob = blobWithText(c.text);
+        std::vector<uint8_t> exact(static_cast<const uint8_t*>(blob.getData()),
+                                   static_cast<const uint8_t*>(blob.getData()) + blob.getSize()
+                                       - (c.withTerminatingZero ? 0 : 1));
+        auto p = makeProcessor();
+        p->cab->setValueNotifyingHost(1.0f);
+        const auto before = save(*p);
+        p->setStateInformation(exact.data(), static_cast<int>(exact.size()));
+        EXPECT_EQ(save(*p), before);
+    }
+
+    // Multi-byte characters that are whole are fine.
+    auto p = makeProcessor();
+    restore(*p, blobWithText(defaultTextWith("bassClean=\"0.5\"", "bassClean=\"0.25\" note=\"caf\xc3\xa9\"")));
+    EXPECT_FLOAT_EQ(p->bassClean->get(), 0.25f);
+}
+
+TEST(StateTest, OtherRootTagChangesNoParameterButStillPrepares)
+{
+    auto p = makeProcessor();
+    prepare(*p, 44100.0);
+    setPlain(p->flavorDrive, 1.5f);
+    processSignal(*p, 512);
+    OpenEditor editor(*p);
+    const auto savedBefore = save(*p);
+
+    std::string text = defaultTextWith("<BRONDAVELLSETTINGS ", "<OTHERSETTINGS ");
+    text.replace(text.find("bassClean=\"0.5\""), 15, "bassClean=\"0.25\"");
+    restore(*p, blobWithText(text));
+    EXPECT_EQ(save(*p), savedBefore);
+    EXPECT_TRUE(editor->needsRelayout);
+    EXPECT_EQ(Access::filter(*p, "driveHighPass1")->coef, 0.992926538f);  // prepared again: 50 Hz
+    EXPECT_EQ(Access::cabinetFilter(*p).state[0].z1, 0.0f);
+}
+
+TEST(StateTest, RestoreBeforeAnyBlock)
+{
+    auto p = makeProcessor();
+    auto source = makeProcessor();
+    setPlain(source->hqReverb, 1);
+    setPlain(source->reverb, 0.4f);
+    restore(*p, save(*source));
+    EXPECT_FALSE(Access::reverbInitialised(*p));
+    EXPECT_TRUE(p->hqReverb->get());
+    prepare(*p, 48000.0);
+    processSignal(*p, 256);
+    EXPECT_EQ(Access::reverb(*p).ready, 1);
+    EXPECT_EQ(Access::decimation(*p).factor, 2);
+}
+}
