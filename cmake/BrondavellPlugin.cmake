@@ -41,7 +41,7 @@ brondavell_strict_sources(${brondavell_plugin_sources})
 target_include_directories(Brondavell PUBLIC ${PROJECT_SOURCE_DIR}/processor ${PROJECT_SOURCE_DIR}/editor)
 
 # JUCE's headers count as system headers for our own strict warnings.
-target_compile_options(Brondavell PUBLIC -isystem ${JUCE_MODULES_DIR} -Wno-dangling-pointer)
+target_compile_options(Brondavell PUBLIC -isystem ${JUCE_MODULES_DIR} $<$<CXX_COMPILER_ID:GNU>:-Wno-dangling-pointer>)
 
 target_compile_definitions(Brondavell PUBLIC
   JUCE_WEB_BROWSER=0

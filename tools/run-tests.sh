@@ -47,15 +47,11 @@ for stage in "${stages[@]}"; do
       ctest --test-dir build-tsan --output-on-failure --timeout 900 -R "${TSAN_TESTS:-Concurren|Stress|Lifetime|Thread}"
       ;;
     fuzz)
-      if [ ! -f tests/fuzz/CMakeLists.txt ]; then
-        echo "no fuzz targets"
-        continue
-      fi
       CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DBRONDAVELL_FUZZERS=ON -DBRONDAVELL_SANITIZE="address;undefined" -DBRONDAVELL_WITH_BENCH=OFF \
         -DBRONDAVELL_WITH_TESTS=ON
-      cmake --build build-fuzz --parallel "$jobs"
-      tools/run-fuzzers.sh build-fuzz "${FUZZ_SECONDS:-60}"
+      cmake --build build-fuzz --parallel "$jobs" --target fuzz_state_restore
+      tests/fuzz/run_state_fuzzer.sh build-fuzz "${FUZZ_SECONDS:-60}"
       ;;
     *)
       echo "unknown stage $stage" >&2
