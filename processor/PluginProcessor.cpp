@@ -99,34 +99,12 @@ BrondavellJuceAudioProcessor::BrondavellJuceAudioProcessor()
     // states as at 44100 Hz, and the cascades bound to real tables. The cabinet cascades in
     // particular must always be bound: a block that starts between the host's store of a new
     // `cab` and its reaction runs them with whatever they held before.
-    {
-        const int rate = 44100;
-        const auto rateF = static_cast<float>(rate);
-        for (auto* filter : { &driveLowPass1, &driveLowPass2 })
-            onePoleFilterSetUp(*filter, true, 10000.0f, rateF);
-        for (auto* filter : { &driveHighPass1, &driveHighPass2 })
-            onePoleFilterSetUp(*filter, false, 50.0f, rateF);
-        for (auto* filter : { &presenceLowPass1, &presenceLowPass2 })
-            onePoleFilterSetUp(*filter, true, 5000.0f, rateF);
-        for (auto* filter : { &presenceHighPass1, &presenceHighPass2 })
-            onePoleFilterSetUp(*filter, false, 3500.0f, rateF);
-        for (auto* filter : { &inputHighPass1, &inputHighPass2 })
-            onePoleFilterSetUp(*filter, false, 80.0f, rateF);
-        for (auto* filter : { &outputHighPass1, &outputHighPass2 })
-            onePoleFilterSetUp(*filter, false, 40.0f, rateF);
-        const auto& darkening = kDarkeningFilter[kBaseRate44100];
-        biquadCascadeBind(darkeningFilter, darkening.sos, darkening.scale, 25);
-        selectCabinet(8 - 2, rate);
-        blockResamplerInit(reverbDownsampler2, 2, 1);
-        blockResamplerInit(reverbUpsampler2, 2, 0);
-        blockResamplerInit(reverbDownsampler4, 4, 1);
-        blockResamplerInit(reverbUpsampler4, 4, 0);
-        blockResamplerInit(mainDownsampler2, 2, 1);
-        blockResamplerInit(mainUpsampler2, 2, 0);
-        blockResamplerInit(mainDownsampler4, 4, 1);
-        blockResamplerInit(mainUpsampler4, 4, 0);
-        decimationFilterSetUp(decimationFilter, 4);
-    }
+    const auto& darkening = kDarkeningFilter[kBaseRate44100];
+    biquadCascadeBind(darkeningFilter, darkening.sos, darkening.scale, 25);
+    initialiseResamplers();
+    selectCabinet(8 - 2, 44100);
+    tuneFirstOrderFilters(44100.0f);
+    decimationFilterSetUp(decimationFilter, 4);
 
     // Index order: the host's parameter order, the editor's control order and the state's order.
     addParameter(preGainClean = new juce::AudioParameterFloat("preGainClean", "Pre Gain Clean", 0.0f, 10.0f, 1.0f));
@@ -196,14 +174,7 @@ void BrondavellJuceAudioProcessor::prepareToPlay(double sampleRate, int)
     preampShaper = { kPreampCurve, 4.0f, kPreampCurveSize };
     powerAmpShaper = { kPowerAmpCurve, 39.0f, kPowerAmpCurveSize };
 
-    blockResamplerInit(reverbDownsampler2, 2, 1);
-    blockResamplerInit(reverbUpsampler2, 2, 0);
-    blockResamplerInit(reverbDownsampler4, 4, 1);
-    blockResamplerInit(reverbUpsampler4, 4, 0);
-    blockResamplerInit(mainDownsampler2, 2, 1);
-    blockResamplerInit(mainUpsampler2, 2, 0);
-    blockResamplerInit(mainDownsampler4, 4, 1);
-    blockResamplerInit(mainUpsampler4, 4, 0);
+    initialiseResamplers();
 
     // With no cabinet (1) the cabinet cascades keep their tables and state.
     if (cabinet >= 2 && cabinet <= 13)
@@ -214,23 +185,40 @@ void BrondavellJuceAudioProcessor::prepareToPlay(double sampleRate, int)
     toneStackPrepare(driveToneStack, rate);
     toneStackSetControls(driveToneStack, bassDrive->get(), mediumDrive->get(), highDrive->get());
 
-    // The drive filters start at 10 kHz and 50 Hz whatever flavorDrive holds; they follow it
-    // again from its next change.
-    onePoleFilterSetUp(driveLowPass1, true, 10000.0f, rate);
-    onePoleFilterSetUp(driveLowPass2, true, 10000.0f, rate);
-    onePoleFilterSetUp(driveHighPass1, false, 50.0f, rate);
-    onePoleFilterSetUp(driveHighPass2, false, 50.0f, rate);
-    onePoleFilterSetUp(presenceLowPass1, true, 5000.0f, rate);
-    onePoleFilterSetUp(presenceLowPass2, true, 5000.0f, rate);
-    onePoleFilterSetUp(presenceHighPass1, false, 3500.0f, rate);
-    onePoleFilterSetUp(presenceHighPass2, false, 3500.0f, rate);
-    onePoleFilterSetUp(inputHighPass1, false, 80.0f, rate);
-    onePoleFilterSetUp(inputHighPass2, false, 80.0f, rate);
-    onePoleFilterSetUp(outputHighPass1, false, 40.0f, rate);
-    onePoleFilterSetUp(outputHighPass2, false, 40.0f, rate);
+    tuneFirstOrderFilters(rate);
 
     // Waits for the first block, which knows the block length.
     prepareReverb();
+}
+
+void BrondavellJuceAudioProcessor::initialiseResamplers()
+{
+    blockResamplerInit(reverbDownsampler2, 2, 1);
+    blockResamplerInit(reverbUpsampler2, 2, 0);
+    blockResamplerInit(reverbDownsampler4, 4, 1);
+    blockResamplerInit(reverbUpsampler4, 4, 0);
+    blockResamplerInit(mainDownsampler2, 2, 1);
+    blockResamplerInit(mainUpsampler2, 2, 0);
+    blockResamplerInit(mainDownsampler4, 4, 1);
+    blockResamplerInit(mainUpsampler4, 4, 0);
+}
+
+// Types, cleared states and cut-offs of the twelve first-order filters. The drive filters start at
+// 10 kHz and 50 Hz whatever flavorDrive holds; they follow it again from its next change.
+void BrondavellJuceAudioProcessor::tuneFirstOrderFilters(float baseRate)
+{
+    onePoleFilterSetUp(driveLowPass1, true, 10000.0f, baseRate);
+    onePoleFilterSetUp(driveLowPass2, true, 10000.0f, baseRate);
+    onePoleFilterSetUp(driveHighPass1, false, 50.0f, baseRate);
+    onePoleFilterSetUp(driveHighPass2, false, 50.0f, baseRate);
+    onePoleFilterSetUp(presenceLowPass1, true, 5000.0f, baseRate);
+    onePoleFilterSetUp(presenceLowPass2, true, 5000.0f, baseRate);
+    onePoleFilterSetUp(presenceHighPass1, false, 3500.0f, baseRate);
+    onePoleFilterSetUp(presenceHighPass2, false, 3500.0f, baseRate);
+    onePoleFilterSetUp(inputHighPass1, false, 80.0f, baseRate);
+    onePoleFilterSetUp(inputHighPass2, false, 80.0f, baseRate);
+    onePoleFilterSetUp(outputHighPass1, false, 40.0f, baseRate);
+    onePoleFilterSetUp(outputHighPass2, false, 40.0f, baseRate);
 }
 
 void BrondavellJuceAudioProcessor::selectCabinet(int model, int baseRate)

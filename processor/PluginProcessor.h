@@ -52,6 +52,8 @@ private:
 
     void processAmpChain(SignalBlock& block);
     void selectCabinet(int model, int baseRate);
+    void initialiseResamplers();
+    void tuneFirstOrderFilters(float baseRate);
     void prepareReverb();
     void retuneDriveFilters(float flavor, int baseRate);
     void raiseEditorRelayout();

@@ -17,19 +17,10 @@
 #include "ConvolutionReverb.h"
 #include "OnePoleFilter.h"
 #include "ToneStack.h"
+#include "TestSignals.h"
 
 namespace
 {
-std::vector<float> noise(size_t n, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> d(-1.0f, 1.0f);
-    std::vector<float> v(n);
-    for (auto& x : v)
-        x = d(rng);
-    return v;
-}
-
 benchmark::Counter perItem(double items)
 {
     return benchmark::Counter(items, benchmark::Counter::kIsIterationInvariantRate |

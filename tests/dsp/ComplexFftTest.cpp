@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ComplexFft.h"
+#include "TestSignals.h"
 
 namespace
 {
@@ -34,16 +35,6 @@ void forward(Tables& t, std::vector<float>& a, int N)
 void inverse(Tables& t, std::vector<float>& a, int N)
 {
     complexFftInverse(2 * N, a.data(), t.ip.data(), t.w.data());
-}
-
-std::vector<float> noise(int n, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> d(-1.0f, 1.0f);
-    std::vector<float> v(n);
-    for (auto& x : v)
-        x = d(rng);
-    return v;
 }
 
 // Relative RMS error of `got` against `ref`.

@@ -11,6 +11,7 @@
 #include "ComplexFft.h"
 #include "ConvolutionReverb.h"
 #include "Quantise.h"
+#include "TestSignals.h"
 
 // The engine again, compiled with the quantisation pass over the whole accumulator: the
 // reference that the live-range pass must match bit for bit. Its own includes are already
@@ -41,16 +42,6 @@ std::vector<float> syntheticIr(int f, unsigned seed)
         ir[i] = d(rng) * std::exp(-3.0f * float(i) / float(f));
     ir[0] = 1.0f;
     return ir;
-}
-
-std::vector<float> noise(int n, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> d(-1.0f, 1.0f);
-    std::vector<float> v(n);
-    for (auto& x : v)
-        x = d(rng);
-    return v;
 }
 
 // Runs `input` through the engine, b samples per call, for `calls` calls (zeros past the input).

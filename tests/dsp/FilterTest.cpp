@@ -9,19 +9,10 @@
 #include "AudioTables.h"
 #include "BiquadCascade.h"
 #include "OnePoleFilter.h"
+#include "TestSignals.h"
 
 namespace
 {
-std::vector<float> noise(int n, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> d(-1.0f, 1.0f);
-    std::vector<float> v(n);
-    for (auto& x : v)
-        x = d(rng);
-    return v;
-}
-
 // Splits [0, n) into blocks of random lengths 0 to maxLen (zero-length blocks included).
 std::vector<int> randomSplit(int n, int maxLen, unsigned seed)
 {

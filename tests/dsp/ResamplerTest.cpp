@@ -9,19 +9,10 @@
 
 #include "AudioTables.h"
 #include "BlockResampler.h"
+#include "TestSignals.h"
 
 namespace
 {
-std::vector<float> noise(int n, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> d(-1.0f, 1.0f);
-    std::vector<float> v(n);
-    for (auto& x : v)
-        x = d(rng);
-    return v;
-}
-
 std::unique_ptr<BlockResampler> makeResampler(int factor, bool down)
 {
     auto r = std::make_unique<BlockResampler>();

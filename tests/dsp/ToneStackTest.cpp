@@ -8,19 +8,10 @@
 
 #include "AudioTables.h"
 #include "ToneStack.h"
+#include "TestSignals.h"
 
 namespace
 {
-std::vector<float> noise(int n, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> d(-1.0f, 1.0f);
-    std::vector<float> v(n);
-    for (auto& x : v)
-        x = d(rng);
-    return v;
-}
-
 std::unique_ptr<ToneStack> makeStack(float baseRate, float bass, float middle, float treble)
 {
     auto s = std::make_unique<ToneStack>();
