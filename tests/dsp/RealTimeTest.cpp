@@ -1,65 +1,18 @@
-// The processing routines run on the audio thread: none of them may touch the heap. A counting
-// global operator new catches any allocation made between the markers.
+// The processing routines run on the audio thread: none of them may touch the heap.
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <memory>
-#include <new>
 #include <vector>
 
 #include "AudioTables.h"
+#include "CountingAllocator.h"
 #include "BiquadCascade.h"
 #include "BlockResampler.h"
 #include "ComplexFft.h"
 #include "ConvolutionReverb.h"
 #include "OnePoleFilter.h"
 #include "ToneStack.h"
-
-namespace
-{
-std::atomic<long> gAllocations{0};
-}
-
-// The replacements below pair operator new with malloc and operator delete with free; GCC sees
-// through the inlined pair and mistakes it for a mismatch.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
-void* operator new(std::size_t size)
-{
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size))
-        return p;
-    throw std::bad_alloc();
-}
-
-void* operator new[](std::size_t size)
-{
-    return operator new(size);
-}
-
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-
-void operator delete[](void* p) noexcept
-{
-    std::free(p);
-}
-
-void operator delete(void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
-
-void operator delete[](void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
 
 namespace
 {
@@ -79,7 +32,7 @@ TEST(RealTime, ProcessingRoutinesDoNotAllocate)
     std::vector<float> w(1024, 0.0f), fftData(2048, 0.0f);
     std::vector<float> work(signal);
 
-    const long before = gAllocations.load();
+    brondavell::test::CountingScope counting;
 
     OnePoleFilter lp{}, hp{};
     onePoleFilterSetUp(lp, true, 10000.0f, 44100.0f);
@@ -110,7 +63,7 @@ TEST(RealTime, ProcessingRoutinesDoNotAllocate)
             convolutionReverbProcess(*reverb, work.data() + 128 * c);
     }
 
-    EXPECT_EQ(gAllocations.load() - before, 0);
+    EXPECT_EQ(counting.count(), 0);
     EXPECT_EQ(reverb->ready, 1);
 }
 }  // namespace

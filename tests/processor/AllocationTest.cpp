@@ -1,87 +1,20 @@
 // processBlock allocates nothing: across rates, block lengths (the changes that rerun the reverb
 // set-up on the audio thread included) and parameter changes between blocks.
-//
-// This file replaces the global allocation functions of the test binary. They count, on the
-// thread that asked for it, only while a counting scope is open; otherwise they just allocate.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <new>
-
+#include "CountingAllocator.h"
 #include "ProcessorTestAccess.h"
 
-namespace
-{
-thread_local bool countingHere = false;
-thread_local long allocationsHere = 0;
-
-void* allocate(std::size_t size)
-{
-    if (countingHere)
-        ++allocationsHere;
-    if (void* memory = std::malloc(size == 0 ? 1 : size))
-        return memory;
-    throw std::bad_alloc();
-}
-
-void* allocateAligned(std::size_t size, std::align_val_t alignment)
-{
-    if (countingHere)
-        ++allocationsHere;
-    const auto align = static_cast<std::size_t>(alignment);
-    const std::size_t rounded = (size + align - 1) / align * align;
-    if (void* memory = std::aligned_alloc(align, rounded == 0 ? align : rounded))
-        return memory;
-    throw std::bad_alloc();
-}
-
-// Counts the allocations made on this thread while it lives.
-class CountingScope
-{
-public:
-    CountingScope()
-    {
-        allocationsHere = 0;
-        countingHere = true;
-    }
-    ~CountingScope() { countingHere = false; }
-    long count() const { return allocationsHere; }
-};
-}
-
-void* operator new(std::size_t size) { return allocate(size); }
-void* operator new[](std::size_t size) { return allocate(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept
-{
-    try
-    {
-        return allocate(size);
-    }
-    catch (...)
-    {
-        return nullptr;
-    }
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
-void* operator new(std::size_t size, std::align_val_t alignment) { return allocateAligned(size, alignment); }
-void* operator new[](std::size_t size, std::align_val_t alignment) { return allocateAligned(size, alignment); }
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete[](void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
-void operator delete(void* memory, std::align_val_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, std::align_val_t) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t, std::align_val_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, std::size_t, std::align_val_t) noexcept { std::free(memory); }
 
 namespace
 {
 using namespace brondavell::test;
+using brondavell::test::CountingScope;
 
 TEST(AllocationTest, TheCounterSeesAllocations)
 {
     CountingScope scope;
-    auto* probe = new int(3);
+    int* volatile probe = new int(3);  // volatile: the compiler may not drop the pair
     delete probe;
     EXPECT_EQ(scope.count(), 1);
 }
