@@ -145,58 +145,70 @@ def hex_nut(cx, cy, r, rotation, prefix):
 
 # ---------------------------------------------------------------------------------------
 # Bat-handle toggle switch, 52 x 52, lever thrown down or up.
+#
+# The editor paints the "Bright" and "Dark" captions over the top and bottom 8 units of the
+# switch's box, so the picture leaves its top and bottom BAT_CLEAR pixel rows fully
+# transparent: the lever is short enough for its tip and its shadow to end above them, and a
+# clip makes sure no faint shadow tail reaches into them.
+BAT_CLEAR = 9
 
 
 def bat_switch(lever_down):
     cx, cy = 26.0, 25.0
     sign = 1.0 if lever_down else -1.0
-    tip = cy + sign * 19.0
+    length = 11.4                      # pivot to the centre of the ball tip
+    tip = cy + sign * length
+    tip_rx, tip_ry = 4.6, 3.9
 
     def lever_path():
-        # Tapered bat: narrow at the pivot, widening to a rounded tip.
-        y0, y1 = cy, tip - sign * 2.0
-        ym = cy + sign * 11.0
+        # Tapered bat: narrow at the pivot, flaring to the ball tip.
+        y0, y1 = cy, tip - sign * 1.5
+        ym = cy + sign * length * 0.55
         return ("M %.2f %.2f L %.2f %.2f Q %.2f %.2f %.2f %.2f L %.2f %.2f Q %.2f %.2f %.2f %.2f L %.2f %.2f Z" %
-                (cx - 2.4, y0, cx - 2.9, ym, cx - 4.6, y1 - sign * 3, cx - 4.6, y1,
-                 cx + 4.6, y1, cx + 4.6, y1 - sign * 3, cx + 2.9, ym, cx + 2.4, y0))
+                (cx - 2.1, y0, cx - 2.5, ym, cx - 3.9, y1 - sign * 2.2, cx - 3.9, y1,
+                 cx + 3.9, y1, cx + 3.9, y1 - sign * 2.2, cx + 2.5, ym, cx + 2.1, y0))
 
     defs = [
-        blur("soft", 1.4), blur("softer", 2.2),
+        blur("soft", 1.0), blur("softer", 1.3),
+        '<clipPath id="clear"><rect x="0" y="%d" width="52" height="%d"/></clipPath>'
+        % (BAT_CLEAR, 52 - 2 * BAT_CLEAR),
         radial("washer", cx - 4, cy - 5, 15, [(0, "#ffffff"), (0.45, "#c3c8cd"), (0.8, "#6f767d"),
                                                (1, "#3a3f44")]),
         radial("bushing", cx - 2.5, cy - 3, 10, [(0, "#d8dde1"), (0.5, "#7d848b"), (1, "#2c3034")]),
-        radial("ball", cx - 1.8, cy - 1.8, 5.5, [(0, "#ffffff"), (0.35, "#dfe3e7"), (0.8, "#70777e"),
+        radial("ball", cx - 1.5, cy - 1.5, 4.8, [(0, "#ffffff"), (0.35, "#dfe3e7"), (0.8, "#70777e"),
                                                  (1, "#32363a")]),
-        linear("shaft", cx - 4.6, 0, cx + 4.6, 0, [(0, "#50565c"), (0.22, "#f6f8f9"), (0.42, "#ffffff"),
+        linear("shaft", cx - 3.9, 0, cx + 3.9, 0, [(0, "#50565c"), (0.22, "#f6f8f9"), (0.42, "#ffffff"),
                                                (0.6, "#a5acb2"), (0.85, "#4b5056"), (1, "#2a2e32")]),
-        radial("tipball", cx - 1.8, tip - 1.8, 6.0, [(0, "#ffffff"), (0.3, "#eef1f3"), (0.75, "#7c838a"),
+        radial("tipball", cx - 1.5, tip - 1.5, 5.1, [(0, "#ffffff"), (0.3, "#eef1f3"), (0.75, "#7c838a"),
                                                      (1, "#33373b")]),
     ]
-    nut_defs, nut = hex_nut(cx, cy, 14.5, math.radians(30), "nut")
+    nut_defs, nut = hex_nut(cx, cy, 13.2, math.radians(30), "nut")
     defs += nut_defs
 
     body = [
+        '<g clip-path="url(#clear)">',
         # Shadow of nut and lever on the panel, down and to the right.
-        '<g filter="url(#softer)" opacity="0.55" transform="translate(2.2,2.8)">'
-        '<circle cx="%g" cy="%g" r="14"/><path d="%s"/><ellipse cx="%g" cy="%g" rx="4.8" ry="4.3"/></g>'
-        % (cx, cy, lever_path(), cx, tip),
+        '<g filter="url(#softer)" opacity="0.55" transform="translate(1.6,1.8)">'
+        '<circle cx="%g" cy="%g" r="12.7"/><path d="%s"/><ellipse cx="%g" cy="%g" rx="%g" ry="%g"/></g>'
+        % (cx, cy, lever_path(), cx, tip, tip_rx - 0.5, tip_ry - 0.4),
     ]
     body += nut
     body += [
-        '<circle cx="%g" cy="%g" r="9.6" fill="url(#washer)" stroke="#24282b" stroke-width="0.6"/>' % (cx, cy),
-        '<circle cx="%g" cy="%g" r="7.2" fill="url(#bushing)"/>' % (cx, cy),
-        '<circle cx="%g" cy="%g" r="6.0" fill="none" stroke="#1f2225" stroke-width="0.5" opacity="0.8"/>'
+        '<circle cx="%g" cy="%g" r="8.9" fill="url(#washer)" stroke="#24282b" stroke-width="0.6"/>' % (cx, cy),
+        '<circle cx="%g" cy="%g" r="6.7" fill="url(#bushing)"/>' % (cx, cy),
+        '<circle cx="%g" cy="%g" r="5.6" fill="none" stroke="#1f2225" stroke-width="0.5" opacity="0.8"/>'
         % (cx, cy),
-        '<circle cx="%g" cy="%g" r="4.8" fill="none" stroke="#e6eaed" stroke-width="0.4" opacity="0.6"/>'
+        '<circle cx="%g" cy="%g" r="4.5" fill="none" stroke="#e6eaed" stroke-width="0.4" opacity="0.6"/>'
         % (cx, cy),
         # Lever shadow on the nut itself.
-        '<g filter="url(#soft)" opacity="0.6" transform="translate(1.5,1.8)"><path d="%s"/>'
-        '<ellipse cx="%g" cy="%g" rx="4.6" ry="4.0"/></g>' % (lever_path(), cx, tip),
+        '<g filter="url(#soft)" opacity="0.6" transform="translate(1.2,1.4)"><path d="%s"/>'
+        '<ellipse cx="%g" cy="%g" rx="%g" ry="%g"/></g>' % (lever_path(), cx, tip, tip_rx - 0.8, tip_ry - 0.6),
         '<path d="%s" fill="url(#shaft)" stroke="#25292c" stroke-width="0.5"/>' % lever_path(),
-        '<circle cx="%g" cy="%g" r="4.3" fill="url(#ball)" stroke="#2a2e31" stroke-width="0.4"/>' % (cx, cy),
-        '<ellipse cx="%g" cy="%g" rx="5.4" ry="4.6" fill="url(#tipball)" stroke="#24282b" '
-        'stroke-width="0.5"/>' % (cx, tip),
-        '<ellipse cx="%g" cy="%g" rx="1.6" ry="1.0" fill="#ffffff" opacity="0.9"/>' % (cx - 1.6, tip - 1.6),
+        '<circle cx="%g" cy="%g" r="3.7" fill="url(#ball)" stroke="#2a2e31" stroke-width="0.4"/>' % (cx, cy),
+        '<ellipse cx="%g" cy="%g" rx="%g" ry="%g" fill="url(#tipball)" stroke="#24282b" '
+        'stroke-width="0.5"/>' % (cx, tip, tip_rx, tip_ry),
+        '<ellipse cx="%g" cy="%g" rx="1.4" ry="0.85" fill="#ffffff" opacity="0.9"/>' % (cx - 1.4, tip - 1.4),
+        '</g>',
     ]
     return svg(52, 52, defs, body)
 
