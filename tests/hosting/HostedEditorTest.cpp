@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 namespace
 {
 struct ChangeCounter : juce::AudioProcessorListener
@@ -54,5 +57,11 @@ TEST(HostedEditorTest, Vst3HostCreatesAndDeletesTheEditor)
         EXPECT_EQ(plugin->getParameters()[index]->getValue(), before[static_cast<size_t>(index)]) << index;
     plugin->removeListener(&counter);
     plugin->releaseResources();
+
+    // The plug-in's image cache keeps the editor's pictures for 5 s after their last use and
+    // stops its timer once it is empty. Unloading the plug-in while that timer still runs makes
+    // JUCE's shutdown destroy a running timer off the plug-in's message thread (a JUCE assertion),
+    // so the test unloads it as a session would, after the cache has let go.
+    std::this_thread::sleep_for(std::chrono::milliseconds(9000));
 }
 }
