@@ -3,8 +3,10 @@
 #include "PluginProcessor.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "PluginEditor.h"
 
@@ -29,6 +31,35 @@ bool textIsValidUtf8(const void* data, int sizeInBytes)
         return true;  // the framework refuses it anyway
     const int count = std::min(sizeInBytes - 8, static_cast<int>(length));
     return juce::CharPointer_UTF8::isValidString(reinterpret_cast<const char*>(bytes + 8), count);
+}
+
+// The attribute's text as a number, as the framework's reading gives it for well-formed numbers:
+// leading white space and a '+' are skipped, the longest number at the start is read, and text
+// that starts with no number reads as 0. Too large a magnitude reads as infinity, too small as 0.
+// The framework's own reader overflows a signed integer on long exponents ("1e6001490"), so
+// state text, which comes from outside, is read here instead.
+double readAttributeNumber(const juce::String& text)
+{
+    const std::string utf8 = text.toStdString();
+    const char* first = utf8.data();
+    const char* const last = first + utf8.size();
+    while (first != last && (*first == ' ' || *first == '\t' || *first == '\n' || *first == '\r'))
+        ++first;
+    if (first != last && *first == '+' && first + 1 != last && first[1] != '-')
+        ++first;
+
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(first, last, value);
+    if (error == std::errc::result_out_of_range)
+    {
+        const bool negative = *first == '-';
+        const char* exponent = std::find_if(first, end, [](char c) { return c == 'e' || c == 'E'; });
+        const bool tiny = exponent != end && exponent + 1 != end && exponent[1] == '-';
+        if (tiny)
+            return 0.0;
+        return negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+    }
+    return error == std::errc() ? value : 0.0;
 }
 
 void raiseRelayoutFlag(juce::AudioProcessor& processor)
@@ -63,10 +94,11 @@ void BrondavellJuceAudioProcessor::setStateInformation(const void* data, int siz
             auto* withId = dynamic_cast<juce::AudioProcessorParameterWithID*>(parameter);
             if (withId == nullptr)
                 continue;
+            const auto& id = withId->getParameterID();
             const double current = withId->getValue();
-            double value = settings->getDoubleAttribute(withId->getParameterID(), current);
-            // The framework reads "nan" as a number; like any other text that is not a number it
-            // reads as 0 here, so no parameter ever holds NaN. Values outside 0..1 are brought
+            double value = settings->hasAttribute(id) ? readAttributeNumber(settings->getStringAttribute(id)) : current;
+            // "nan" reads as a number; like any other text that is not a number it reads as 0
+            // here, so no parameter ever holds NaN. Values outside 0..1 are brought
             // into it before the conversion to float (the parameter would clamp them anyway), so
             // the host is never notified of an infinite or out-of-range value.
             if (std::isnan(value))
