@@ -41,9 +41,22 @@ inline int buildBitReversalTable(int n, int32_t* ip, int& l)
     return m;
 }
 
-// Bit reversal with every imaginary part negated (swapped points and fixed points alike).
-void bitReverseConj(int n, int32_t* ip, float* a)
+// Bit reversal of the n / 2 points of a; with Conjugate, every imaginary part is negated as well
+// (swapped points and fixed points alike).
+template <bool Conjugate>
+void bitReverse(int n, int32_t* ip, float* a)
 {
+    const auto swap = [a](int j1, int k1) {
+        if constexpr (Conjugate)
+            swapPointsConj(a, j1, k1);
+        else
+            swapPoints(a, j1, k1);
+    };
+    const auto conjugate = [a](int k1) {
+        if constexpr (Conjugate)
+            a[k1 + 1] = -a[k1 + 1];
+    };
+
     int l = 0;
     const int m = buildBitReversalTable(n, ip, l);
     const int m2 = 2 * m;
@@ -55,44 +68,43 @@ void bitReverseConj(int n, int32_t* ip, float* a)
             {
                 int j1 = 2 * j + ip[k];
                 int k1 = 2 * k + ip[j];
-                swapPointsConj(a, j1, k1);
+                swap(j1, k1);
                 j1 += m2;
                 k1 += 2 * m2;
-                swapPointsConj(a, j1, k1);
+                swap(j1, k1);
                 j1 += m2;
                 k1 -= m2;
-                swapPointsConj(a, j1, k1);
+                swap(j1, k1);
                 j1 += m2;
                 k1 += 2 * m2;
-                swapPointsConj(a, j1, k1);
+                swap(j1, k1);
             }
-            int k1 = 2 * k + ip[k];
-            a[k1 + 1] = -a[k1 + 1];
-            const int j1 = k1 + m2;
-            k1 = j1 + m2;
-            swapPointsConj(a, j1, k1);
-            k1 += m2;
-            a[k1 + 1] = -a[k1 + 1];
+            const int fixed = 2 * k + ip[k];
+            conjugate(fixed);
+            const int j1 = fixed + m2;
+            const int k1 = j1 + m2;
+            swap(j1, k1);
+            conjugate(k1 + m2);
         }
     }
     else
     {
-        a[1] = -a[1];
-        a[m2 + 1] = -a[m2 + 1];
+        conjugate(0);
+        conjugate(m2);
         for (int k = 1; k < m; ++k)
         {
             for (int j = 0; j < k; ++j)
             {
                 int j1 = 2 * j + ip[k];
                 int k1 = 2 * k + ip[j];
-                swapPointsConj(a, j1, k1);
+                swap(j1, k1);
                 j1 += m2;
                 k1 += m2;
-                swapPointsConj(a, j1, k1);
+                swap(j1, k1);
             }
-            const int k1 = 2 * k + ip[k];
-            a[k1 + 1] = -a[k1 + 1];
-            a[k1 + m2 + 1] = -a[k1 + m2 + 1];
+            const int fixed = 2 * k + ip[k];
+            conjugate(fixed);
+            conjugate(fixed + m2);
         }
     }
 }
@@ -189,49 +201,7 @@ void complexFftMakeTwiddles(int nw, int32_t* ip, float* w)
 
 void complexFftBitReverse(int n, int32_t* ipScratch, float* a)
 {
-    int32_t* ip = ipScratch;
-    int l = 0;
-    const int m = buildBitReversalTable(n, ip, l);
-    const int m2 = 2 * m;
-    if ((m << 3) == l)
-    {
-        for (int k = 0; k < m; ++k)
-        {
-            for (int j = 0; j < k; ++j)
-            {
-                int j1 = 2 * j + ip[k];
-                int k1 = 2 * k + ip[j];
-                swapPoints(a, j1, k1);
-                j1 += m2;
-                k1 += 2 * m2;
-                swapPoints(a, j1, k1);
-                j1 += m2;
-                k1 -= m2;
-                swapPoints(a, j1, k1);
-                j1 += m2;
-                k1 += 2 * m2;
-                swapPoints(a, j1, k1);
-            }
-            const int j1 = 2 * k + m2 + ip[k];
-            const int k1 = j1 + m2;
-            swapPoints(a, j1, k1);
-        }
-    }
-    else
-    {
-        for (int k = 1; k < m; ++k)
-        {
-            for (int j = 0; j < k; ++j)
-            {
-                int j1 = 2 * j + ip[k];
-                int k1 = 2 * k + ip[j];
-                swapPoints(a, j1, k1);
-                j1 += m2;
-                k1 += m2;
-                swapPoints(a, j1, k1);
-            }
-        }
-    }
+    bitReverse<false>(n, ipScratch, a);
 }
 
 void complexFftFirstStage(int n, float* a, const float* w)
@@ -372,7 +342,7 @@ void complexFftForward(int n, float* a, const float* w)
 
 void complexFftInverse(int n, float* a, int32_t* ip, const float* w)
 {
-    bitReverseConj(n, ip + 2, a);
+    bitReverse<true>(n, ip + 2, a);
     int l = 2;
     stagesBeforeLast(n, a, w, l);
     if ((l << 2) == n)
