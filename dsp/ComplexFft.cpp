@@ -44,18 +44,27 @@ inline int buildBitReversalTable(int n, int32_t* ip, int& l)
 // Bit reversal of the n / 2 points of a; with Conjugate, every imaginary part is negated as well
 // (swapped points and fixed points alike).
 template <bool Conjugate>
+inline void swapFor(float* a, int j1, int k1)
+{
+    if constexpr (Conjugate)
+        swapPointsConj(a, j1, k1);
+    else
+        swapPoints(a, j1, k1);
+}
+
+// Negates the imaginary part of a point that the permutation leaves in place (Conjugate only).
+template <bool Conjugate>
+inline void conjugateFixed([[maybe_unused]] float* a, [[maybe_unused]] int k1)
+{
+    if constexpr (Conjugate)
+        a[k1 + 1] = -a[k1 + 1];
+}
+
+template <bool Conjugate>
 void bitReverse(int n, int32_t* ip, float* a)
 {
-    const auto swap = [a](int j1, int k1) {
-        if constexpr (Conjugate)
-            swapPointsConj(a, j1, k1);
-        else
-            swapPoints(a, j1, k1);
-    };
-    const auto conjugate = [a](int k1) {
-        if constexpr (Conjugate)
-            a[k1 + 1] = -a[k1 + 1];
-    };
+    const auto swap = [a](int j1, int k1) { swapFor<Conjugate>(a, j1, k1); };
+    const auto conjugate = [a](int k1) { conjugateFixed<Conjugate>(a, k1); };
 
     int l = 0;
     const int m = buildBitReversalTable(n, ip, l);
