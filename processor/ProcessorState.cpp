@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <string_view>
 
 #include "PluginEditor.h"
 
@@ -30,7 +31,14 @@ bool textIsValidUtf8(const void* data, int sizeInBytes)
     if (magic != kBlockMagic || length <= 0)
         return true;  // the framework refuses it anyway
     const int count = std::min(sizeInBytes - 8, static_cast<int>(length));
-    return juce::CharPointer_UTF8::isValidString(reinterpret_cast<const char*>(bytes + 8), count);
+    const auto* text = reinterpret_cast<const char*>(bytes + 8);
+    if (!juce::CharPointer_UTF8::isValidString(text, count))
+        return false;
+    // The framework's XML reading can loop forever on a processing instruction inside the
+    // element; saved states have none beyond the declaration at the very start.
+    const std::string_view view(text, static_cast<size_t>(std::max(0, count)));
+    const auto end = view.find('\0');
+    return view.substr(0, end).find("<?", 1) == std::string_view::npos;
 }
 
 // The attribute's text as a number, as the framework's reading gives it for well-formed numbers:

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 #include <memory>
 
 namespace
@@ -40,7 +41,13 @@ bool readsAsXml(const uint8_t* data, size_t size)
     if (length > 0)
     {
         const auto count = static_cast<int>(std::min(size - 8, static_cast<size_t>(length)));
-        if (!juce::CharPointer_UTF8::isValidString(reinterpret_cast<const char*>(data + 8), count))
+        const auto* text = reinterpret_cast<const char*>(data + 8);
+        if (!juce::CharPointer_UTF8::isValidString(text, count))
+            return false;
+        // A processing instruction after the declaration is refused too (the framework's reader
+        // can loop forever on one).
+        const std::string_view view(text, static_cast<size_t>(count));
+        if (view.substr(0, view.find('\0')).find("<?", 1) != std::string_view::npos)
             return false;
     }
     return BlockReader::getXmlFromBinary(data, static_cast<int>(size)) != nullptr;

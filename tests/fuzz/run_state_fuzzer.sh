@@ -8,5 +8,8 @@ seconds=${2:-60}
 here=$(cd "$(dirname "$0")" && pwd)
 work="$build/fuzz-corpus/state"
 mkdir -p "$work"
-exec "$build/tests/fuzz/fuzz_state_restore" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 \
+# A fixed seed and run count by default, so a run's outcome depends on the code alone; set
+# FUZZ_SEED and FUZZ_RUNS to explore further.
+exec "$build/tests/fuzz/fuzz_state_restore" -seed="${FUZZ_SEED:-1}" -runs="${FUZZ_RUNS:-60000}" \
+  -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 \
   -print_final_stats=1 "$work" "$here/corpus/state"
