@@ -98,8 +98,8 @@ TEST_F(EditorLayoutTest, ReverbKnobCoversItsScaledPlaceAt1900)
 // The face of every caption: DejaVu Sans Bold, as the background's printed captions.
 juce::Font expectedCaptionFont(float height)
 {
-    static const auto face = juce::Typeface::createSystemTypefaceFor(kCaptionFontTtf, static_cast<size_t>(kCaptionFontTtfSize));
-    return juce::Font(face).withHeight(height);
+    return juce::Font(juce::Typeface::createSystemTypefaceFor(kCaptionFontTtf, static_cast<size_t>(kCaptionFontTtfSize)))
+        .withHeight(height);
 }
 
 struct CaptionCase
