@@ -1,5 +1,6 @@
 #pragma once
-// Built-in editor artwork: PNG pictures and outlines in JUCE's path stream format.
+// Built-in editor artwork: PNG pictures, the caption face (TrueType) and outlines in JUCE's
+// path stream format.
 
 struct BinaryBlob
 {
@@ -19,6 +20,8 @@ extern const unsigned char kLedButtonLitPng[];   // 50 x 70, LED lit (button on)
 extern const int kLedButtonLitPngSize;
 extern const unsigned char kLedButtonDarkPng[];  // 50 x 70, LED dark (button off)
 extern const int kLedButtonDarkPngSize;
+extern const unsigned char kCaptionFontTtf[];    // DejaVu Sans Bold, the captions' face
+extern const int kCaptionFontTtfSize;
 
 // Knob body: a circle outline, 1165 bytes.
 constexpr int kKnobBodyPathSize = 1165;

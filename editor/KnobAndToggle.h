@@ -6,7 +6,7 @@
 
 // Look of the editor's knobs (drawn from vector outlines, with the numbered skirt turning under
 // a fixed index mark) and of its bat-handle switches (one picture per state).
-class KnobAndToggle : public juce::LookAndFeel_V4
+class KnobAndToggle final : public juce::LookAndFeel_V4
 {
 public:
     KnobAndToggle();

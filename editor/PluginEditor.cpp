@@ -1,55 +1,27 @@
 #include "PluginEditor.h"
 
+#include "CaptionFont.h"
 #include "EditorArtwork.h"
+#include "EditorLayout.h"
 
 namespace
 {
-constexpr int kCanvasWidth = 950;
-constexpr int kCanvasHeight = 400;
+using EditorLayout::kCanvasHeight;
+using EditorLayout::kCanvasWidth;
+using EditorLayout::Placement;
 
-struct Placement
+void place(juce::Component& control, const Placement& placement)
 {
-    const char* name;
-    int x, y, width, height;
-};
-
-// Canvas bounds of each control, by component name (the parameter ID).
-const Placement kSliderPlacements[] = {
-    { "preGainClean", 115, 53, 80, 80 }, { "preGainDrive", 115, 143, 80, 80 }, { "flavorDrive", 194, 143, 80, 80 },
-    { "bassClean", 305, 53, 80, 80 },    { "mediumClean", 384, 53, 80, 80 },   { "highClean", 464, 53, 80, 80 },
-    { "bassDrive", 305, 143, 80, 80 },   { "mediumDrive", 384, 143, 80, 80 },  { "highDrive", 464, 143, 80, 80 },
-    { "volumeClean", 574, 53, 80, 80 },  { "volumeDrive", 574, 143, 80, 80 },  { "presence", 676, 102, 80, 80 },
-    { "reverb", 764, 102, 80, 80 },
-};
-const Placement kCabinetPlacement = { "cab", 634, 290, 250, 40 };
-const Placement kTogglePlacements[] = {
-    { "boost", 220, 70, 25, 32 },   { "chanelDrive", 65, 120, 52, 52 }, { "bright", 65, 285, 52, 52 },
-    { "hqReverb", 855, 155, 25, 32 }, { "reverbType2", 845, 102, 42, 42 },
-};
+    control.setBounds(placement.x, placement.y, placement.width, placement.height);
+}
 
 template <size_t n>
 void placeByName(juce::Component& control, const Placement (&placements)[n])
 {
     for (const auto& placement : placements)
         if (control.getName() == placement.name)
-            control.setBounds(placement.x, placement.y, placement.width, placement.height);
+            place(control, placement);
 }
-
-struct Caption
-{
-    const char* text;
-    juce::uint32 colour;
-    const char* typeface;  // null: the framework's default sans-serif typeface
-    float fontHeight;
-    int x, y, width, height;
-};
-
-const Caption kCaptions[] = {
-    { "Bright", 0xff979797, "arial", 16.0f, 65, 273, 50, 20 },
-    { "Dark", 0xff8d8d8d, "arial", 16.0f, 65, 325, 50, 20 },
-    { "Dirty", 0xffa1a1a1, nullptr, 16.0f, 210, 102, 45, 20 },
-    { "2.2.0", 0xff646464, nullptr, 12.0f, 560, 323, 45, 20 },
-};
 
 struct CabinetEntry
 {
@@ -64,8 +36,6 @@ const CabinetEntry kCabinetEntries[] = {
     { "US BASS", 9 },  { "4x12", 0 },     { "UK 75W", 10 }, { "UK 25W", 11 }, { "UK 1960", 12 }, { "UK FANE", 13 },
 };
 
-const juce::Colour kCabinetBackground(0xff1b1b1e);
-const juce::Colour kCabinetForeground(0xff9e9e9e);
 const juce::Colour kLinkColour(0xffb4b4b4);
 
 // The parameter's current value in its own range; an on/off parameter's stored value as it is.
@@ -96,88 +66,20 @@ BrondavellJuceAudioProcessorEditor::BrondavellJuceAudioProcessorEditor(Brondavel
       jackPngSize(kJackPngSize),
       audioProcessor(owner)
 {
-    backgroundImage = juce::ImageCache::getFromMemory(backgroundPngData, backgroundPngSize);
-    jackImage = juce::ImageCache::getFromMemory(jackPngData, jackPngSize);
-    jackImage = jackImage.rescaled(46, 48);
-
-    for (auto* parameter : audioProcessor.getParameters())
-    {
-        if (auto* continuous = dynamic_cast<juce::AudioParameterFloat*>(parameter))
-        {
-            auto* slider = sliders.add(new juce::Slider(continuous->getParameterID()));
-            // Continuous: the knob does not take the parameter's 0.01 step.
-            slider->setRange(continuous->range.start, continuous->range.end, 0.0);
-            slider->setSliderStyle(juce::Slider::RotaryHorizontalVerticalDrag);
-            slider->setTextBoxStyle(juce::Slider::NoTextBox, true, 80, 20);
-            slider->setLookAndFeel(&knobAndToggleLookAndFeel);
-            slider->setComponentID(continuous->name);
-            // Set silently: a notification queued here would arrive after the constructor and
-            // write this value back over any change made meanwhile (a restore, automation).
-            slider->setValue(continuous->get(), juce::dontSendNotification);
-            slider->addListener(this);
-            mainComponent.addAndMakeVisible(slider);
-            controls.add(slider);
-        }
-        else if (auto* onOff = dynamic_cast<juce::AudioParameterBool*>(parameter))
-        {
-            const juce::String id = onOff->getParameterID();
-            auto* toggle = toggleButtons.add(new juce::ToggleButton());
-            toggle->setName(id);
-            toggle->setToggleState(plainValue(*onOff) >= 0.5f, juce::dontSendNotification);
-            toggle->addListener(this);
-            toggle->setButtonText(onOff->name);
-            if (id == "hqReverb" || id == "boost")
-                toggle->setLookAndFeel(&selectAndPushToggleLookAndFeel);
-            else if (id == "chanelDrive" || id == "reverbType2" || id == "bright")
-                toggle->setLookAndFeel(&knobAndToggleLookAndFeel);
-            mainComponent.addAndMakeVisible(toggle);
-            controls.add(toggle);
-        }
-        else if (auto* integer = dynamic_cast<juce::AudioParameterInt*>(parameter))
-        {
-            auto* cabinet = comboBoxes.add(new juce::ComboBox(integer->getParameterID()));
-            cabinet->setEditableText(false);
-            cabinet->setJustificationType(juce::Justification::centredLeft);
-            cabinet->setTextWhenNothingSelected("None");
-            cabinet->setTextWhenNoChoicesAvailable("(no choices)");
-            cabinet->setColour(juce::ComboBox::backgroundColourId, kCabinetBackground);
-            for (auto colourId : { juce::ComboBox::textColourId, juce::ComboBox::outlineColourId,
-                                   juce::ComboBox::focusedOutlineColourId, juce::ComboBox::buttonColourId,
-                                   juce::ComboBox::arrowColourId })
-                cabinet->setColour(colourId, kCabinetForeground);
-            cabinet->setLookAndFeel(&forcePopupsLookAndFeel);
-            for (const auto& entry : kCabinetEntries)
-            {
-                if (entry.id == 0)
-                    cabinet->addSectionHeading(entry.text);
-                else
-                    cabinet->addItem(entry.text, entry.id);
-            }
-            // Silently, as for the knobs; the first tick's poll settles lastCabId.
-            cabinet->setSelectedId(integer->get(), juce::dontSendNotification);
-            cabinet->addListener(this);
-            controls.add(cabinet);
-            mainComponent.addAndMakeVisible(cabinet);
-        }
-        else
-        {
-            // Keeps entry i on parameter i; the callbacks skip empty entries.
-            controls.add(nullptr);
-        }
-    }
-
+    loadImages();
+    addControls();
     mainComponent.addAndMakeVisible(siteLinkButton);
     mainComponent.addAndMakeVisible(donateLinkButton);
-
-    setResizable(true, true);
-    setSize(kCanvasWidth, kCanvasHeight);
-    mainComponent.setBounds(0, 0, kCanvasWidth, kCanvasHeight);
-    addAndMakeVisible(mainComponent);
+    showCanvas();
     startTimer(33);
 }
 
 BrondavellJuceAudioProcessorEditor::~BrondavellJuceAudioProcessorEditor()
 {
+    // An open cabinet menu uses the selector's look-and-feel: close it first. Closing takes the
+    // look-and-feel off the menu's window at once; the window itself is deleted later.
+    for (auto* cabinet : comboBoxes)
+        cabinet->hidePopup();
     // The shared look-and-feels are members destroyed before the controls: detach them first.
     for (auto* slider : sliders)
         slider->setLookAndFeel(nullptr);
@@ -185,6 +87,98 @@ BrondavellJuceAudioProcessorEditor::~BrondavellJuceAudioProcessorEditor()
         toggle->setLookAndFeel(nullptr);
     for (auto* cabinet : comboBoxes)
         cabinet->setLookAndFeel(nullptr);
+}
+
+void BrondavellJuceAudioProcessorEditor::loadImages()
+{
+    backgroundImage = juce::ImageCache::getFromMemory(backgroundPngData, backgroundPngSize);
+    jackImage = juce::ImageCache::getFromMemory(jackPngData, jackPngSize);
+    jackImage = jackImage.rescaled(EditorLayout::kJack.width, EditorLayout::kJack.height);
+}
+
+// One control per parameter, in parameter order, so that entry i of controls is parameter i's.
+void BrondavellJuceAudioProcessorEditor::addControls()
+{
+    for (auto* parameter : audioProcessor.getParameters())
+    {
+        if (auto* continuous = dynamic_cast<juce::AudioParameterFloat*>(parameter))
+            addKnob(*continuous);
+        else if (auto* onOff = dynamic_cast<juce::AudioParameterBool*>(parameter))
+            addSwitch(*onOff);
+        else if (auto* integer = dynamic_cast<juce::AudioParameterInt*>(parameter))
+            addCabinetSelector(*integer);
+        else
+            controls.add(nullptr);  // keeps entry i on parameter i; the callbacks skip empty entries
+    }
+}
+
+void BrondavellJuceAudioProcessorEditor::addKnob(juce::AudioParameterFloat& parameter)
+{
+    auto* slider = sliders.add(new juce::Slider(parameter.getParameterID()));
+    // Continuous: the knob does not take the parameter's 0.01 step.
+    slider->setRange(parameter.range.start, parameter.range.end, 0.0);
+    slider->setSliderStyle(juce::Slider::RotaryHorizontalVerticalDrag);
+    slider->setTextBoxStyle(juce::Slider::NoTextBox, true, 80, 20);
+    slider->setLookAndFeel(&knobAndToggleLookAndFeel);
+    slider->setComponentID(parameter.name);
+    // Set silently: a notification queued here would arrive after the constructor and write this
+    // value back over any change made meanwhile (a restore, automation).
+    slider->setValue(parameter.get(), juce::dontSendNotification);
+    slider->addListener(this);
+    mainComponent.addAndMakeVisible(slider);
+    controls.add(slider);
+}
+
+void BrondavellJuceAudioProcessorEditor::addSwitch(juce::AudioParameterBool& parameter)
+{
+    const juce::String id = parameter.getParameterID();
+    auto* toggle = toggleButtons.add(new juce::ToggleButton());
+    toggle->setName(id);
+    toggle->setToggleState(plainValue(parameter) >= 0.5f, juce::dontSendNotification);
+    toggle->addListener(this);
+    toggle->setButtonText(parameter.name);
+    if (id == "hqReverb" || id == "boost")
+        toggle->setLookAndFeel(&selectAndPushToggleLookAndFeel);
+    else if (id == "chanelDrive" || id == "reverbType2" || id == "bright")
+        toggle->setLookAndFeel(&knobAndToggleLookAndFeel);
+    mainComponent.addAndMakeVisible(toggle);
+    controls.add(toggle);
+}
+
+void BrondavellJuceAudioProcessorEditor::addCabinetSelector(juce::AudioParameterInt& parameter)
+{
+    auto* cabinet = comboBoxes.add(new juce::ComboBox(parameter.getParameterID()));
+    cabinet->setEditableText(false);
+    cabinet->setJustificationType(juce::Justification::centredLeft);
+    cabinet->setTextWhenNothingSelected("None");
+    cabinet->setTextWhenNoChoicesAvailable("(no choices)");
+    cabinet->setColour(juce::ComboBox::backgroundColourId, juce::Colour(EditorLayout::kInset));
+    for (auto colourId : { juce::ComboBox::textColourId, juce::ComboBox::outlineColourId,
+                           juce::ComboBox::focusedOutlineColourId, juce::ComboBox::buttonColourId,
+                           juce::ComboBox::arrowColourId })
+        cabinet->setColour(colourId, juce::Colour(EditorLayout::kInsetText));
+    cabinet->setLookAndFeel(&forcePopupsLookAndFeel);
+    for (const auto& entry : kCabinetEntries)
+    {
+        if (entry.id == 0)
+            cabinet->addSectionHeading(entry.text);
+        else
+            cabinet->addItem(entry.text, entry.id);
+    }
+    // Silently, as for the knobs; the first tick's poll settles lastCabId.
+    cabinet->setSelectedId(parameter.get(), juce::dontSendNotification);
+    cabinet->addListener(this);
+    controls.add(cabinet);
+    mainComponent.addAndMakeVisible(cabinet);
+}
+
+// Resizable at the canvas size; the first layout runs from setSize.
+void BrondavellJuceAudioProcessorEditor::showCanvas()
+{
+    setResizable(true, true);
+    setSize(kCanvasWidth, kCanvasHeight);
+    mainComponent.setBounds(0, 0, kCanvasWidth, kCanvasHeight);
+    addAndMakeVisible(mainComponent);
 }
 
 // Canvas to editor: scale with the width, centre what the truncated size leaves over.
@@ -206,13 +200,12 @@ void BrondavellJuceAudioProcessorEditor::paint(juce::Graphics& g)
     if (backgroundImage.isValid())
         g.drawImageAt(backgroundImage, 0, 0);
     if (jackImage.isValid())
-        g.drawImageAt(jackImage, 120, 285);
+        g.drawImageAt(jackImage, EditorLayout::kJack.x, EditorLayout::kJack.y);
 
-    for (const auto& caption : kCaptions)
+    for (const auto& caption : EditorLayout::kCaptions)
     {
         g.setColour(juce::Colour(caption.colour));
-        g.setFont(caption.typeface != nullptr ? juce::Font(caption.typeface, caption.fontHeight, juce::Font::bold)
-                                              : juce::Font(caption.fontHeight, juce::Font::bold));
+        g.setFont(captionFont(caption.fontHeight));
         g.drawFittedText(caption.text, caption.x, caption.y, caption.width, caption.height,
                          juce::Justification::centredBottom, 1);
     }
@@ -222,14 +215,14 @@ void BrondavellJuceAudioProcessorEditor::paint(juce::Graphics& g)
     struct Link
     {
         juce::HyperlinkButton& button;
-        int y;
+        const Placement& bounds;
         const char* target;
         const char* label;
     };
-    for (const Link& link : { Link { siteLinkButton, 46, BRONDAVELL_SITE_URL, BRONDAVELL_SITE_LABEL },
-                              Link { donateLinkButton, 64, BRONDAVELL_DONATE_URL, "Pay me a beer" } })
+    for (const Link& link : { Link { siteLinkButton, EditorLayout::kSiteLink, BRONDAVELL_SITE_URL, BRONDAVELL_SITE_LABEL },
+                              Link { donateLinkButton, EditorLayout::kDonateLink, BRONDAVELL_DONATE_URL, "Pay me a beer" } })
     {
-        link.button.setBounds(670, link.y, 130, 18);
+        place(link.button, link.bounds);
         link.button.setURL(juce::URL(link.target));
         link.button.setButtonText(link.label);
         link.button.setJustificationType(juce::Justification::centredRight);
@@ -240,13 +233,12 @@ void BrondavellJuceAudioProcessorEditor::paint(juce::Graphics& g)
 void BrondavellJuceAudioProcessorEditor::resized()
 {
     for (auto* slider : sliders)
-        placeByName(*slider, kSliderPlacements);
+        placeByName(*slider, EditorLayout::kSliders);
     for (auto* cabinet : comboBoxes)
-        if (cabinet->getName() == kCabinetPlacement.name)
-            cabinet->setBounds(kCabinetPlacement.x, kCabinetPlacement.y, kCabinetPlacement.width,
-                               kCabinetPlacement.height);
+        if (cabinet->getName() == EditorLayout::kCabinet.name)
+            place(*cabinet, EditorLayout::kCabinet);
     for (auto* toggle : toggleButtons)
-        placeByName(*toggle, kTogglePlacements);
+        placeByName(*toggle, EditorLayout::kToggles);
 
     mainComponent.setTransform(canvasTransform());
 

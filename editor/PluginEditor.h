@@ -10,7 +10,7 @@
 // The plug-in's window: one control per parameter on a 950 x 400 canvas over the background
 // picture, scaled with the window's width. Controls write their parameters; a 33 ms timer reads
 // every parameter back into its control.
-class BrondavellJuceAudioProcessorEditor : public juce::AudioProcessorEditor,
+class BrondavellJuceAudioProcessorEditor final : public juce::AudioProcessorEditor,
                                            private juce::Timer,
                                            public juce::ComboBox::Listener,
                                            private juce::Slider::Listener,
@@ -32,6 +32,12 @@ public:
     void buttonClicked(juce::Button* button) override;
 
 private:
+    void loadImages();
+    void addControls();
+    void addKnob(juce::AudioParameterFloat& parameter);
+    void addSwitch(juce::AudioParameterBool& parameter);
+    void addCabinetSelector(juce::AudioParameterInt& parameter);
+    void showCanvas();
     juce::AffineTransform canvasTransform() const;
     void writeCabinetChoice();
     void pollParameters();

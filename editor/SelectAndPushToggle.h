@@ -5,7 +5,7 @@
 #include <cstdint>
 
 // Look of the editor's LED push buttons: the lit picture when on, the dark one when off.
-class SelectAndPushToggle : public juce::LookAndFeel_V4
+class SelectAndPushToggle final : public juce::LookAndFeel_V4
 {
 public:
     SelectAndPushToggle();

@@ -8,10 +8,11 @@ packages=(
   cmake ninja-build g++ pkg-config git
   # JUCE 7.0.5 (pulls in its own -dev dependencies: X11, ALSA, freetype, GL, webkit, ...)
   juce-modules-source
-  # fonts: JUCE draws no text without fontconfig's configuration; "arial" maps to Liberation Sans
+  # fonts: JUCE draws no text without fontconfig's configuration; fonts-dejavu-core also gives
+  # the editor's built-in caption face (DejaVu Sans Bold)
   fontconfig-config fonts-dejavu-core fonts-liberation
-  # tests and benchmarks
-  libgtest-dev libbenchmark-dev libfftw3-dev
+  # tests and benchmarks; a virtual X server for the test that opens the real cabinet menu
+  libgtest-dev libbenchmark-dev libfftw3-dev xvfb xauth
   # regeneration check of the designed cabinet tables
   python3 python3-numpy python3-scipy
   # LV2 bundle validation (lv2_validate and the schemas, sord_validate)

@@ -2,6 +2,10 @@
 #include "EditorTestSupport.h"
 
 #include "EditorArtwork.h"
+#include "EditorLayout.h"
+
+#include <cmath>
+#include <vector>
 
 namespace
 {
@@ -91,8 +95,31 @@ TEST_F(EditorLayoutTest, ReverbKnobCoversItsScaledPlaceAt1900)
     EXPECT_EQ(inEditor(opened, controlNamed<juce::Slider>("reverb")), juce::Rectangle<int>(1528, 204, 160, 160));
 }
 
-// The editor's own painting: background at the canvas origin, the jack, the captions.
-TEST_F(EditorLayoutTest, PaintsBackgroundJackAndCaptions)
+// The face of every caption: DejaVu Sans Bold, as the background's printed captions.
+juce::Font expectedCaptionFont(float height)
+{
+    return juce::Font(juce::Typeface::createSystemTypefaceFor(kCaptionFontTtf, static_cast<size_t>(kCaptionFontTtfSize)))
+        .withHeight(height);
+}
+
+struct CaptionCase
+{
+    juce::String text;
+    juce::uint32 colour;
+    float height;
+    juce::Rectangle<int> area;
+};
+
+const CaptionCase kExpectedCaptions[] = {
+    { "Dark", 0xffebe5d6, 12.0f, { 65, 268, 52, 15 } },
+    { "Bright", 0xffebe5d6, 12.0f, { 65, 336, 52, 15 } },
+    { "Dirty", 0xffebe5d6, 12.0f, { 205, 105, 55, 15 } },
+    { JucePlugin_VersionString, 0xffb9b3a6, 10.5f, { 555, 326, 55, 14 } },
+};
+
+// The editor's own painting, pixel for pixel: the background at the canvas origin, the jack at
+// 46 x 48, and each caption in the caption face, weight, colour and place.
+TEST_F(EditorLayoutTest, PaintsBackgroundJackAndCaptionsInTheCaptionFace)
 {
     auto& opened = open();
     juce::Image painted(juce::Image::ARGB, 950, 400, true);
@@ -100,31 +127,122 @@ TEST_F(EditorLayoutTest, PaintsBackgroundJackAndCaptions)
         juce::Graphics g(painted);
         opened.paint(g);
     }
-    const auto background = juce::ImageCache::getFromMemory(kBackgroundPng, kBackgroundPngSize);
-    ASSERT_TRUE(background.isValid());
-    // Away from the jack and the captions the painting is the background picture itself.
-    for (const auto point : { juce::Point<int>(3, 3), juce::Point<int>(475, 250), juce::Point<int>(940, 390) })
-        EXPECT_EQ(painted.getPixelAt(point.x, point.y), background.getPixelAt(point.x, point.y)) << point.toString();
+    ASSERT_EQ(expectedCaptionFont(12.0f).getTypefaceName(), "DejaVu Sans");
+    ASSERT_EQ(expectedCaptionFont(12.0f).getTypefaceStyle(), "Bold");
 
-    // The jack, 46 x 48 at (120, 285): its centre is not the background's.
-    EXPECT_NE(painted.getPixelAt(143, 309), background.getPixelAt(143, 309));
-
-    // Each caption leaves pixels of exactly its colour inside its rectangle.
-    struct CaptionCase
+    juce::Image expected(juce::Image::ARGB, 950, 400, true);
     {
-        juce::uint32 colour;
+        juce::Graphics g(expected);
+        g.fillAll(juce::Colour(0xff323232));
+        g.drawImageAt(juce::ImageCache::getFromMemory(kBackgroundPng, kBackgroundPngSize), 0, 0);
+        g.drawImageAt(juce::ImageCache::getFromMemory(kJackPng, kJackPngSize).rescaled(46, 48), 120, 285);
+        for (const auto& caption : kExpectedCaptions)
+        {
+            g.setColour(juce::Colour(caption.colour));
+            g.setFont(expectedCaptionFont(caption.height));
+            g.drawFittedText(caption.text, caption.area, juce::Justification::centredBottom, 1);
+        }
+    }
+    int differing = 0;
+    for (int y = 0; y < 400; ++y)
+        for (int x = 0; x < 950; ++x)
+            differing += painted.getPixelAt(x, y) != expected.getPixelAt(x, y) ? 1 : 0;
+    EXPECT_EQ(differing, 0);
+}
+
+double relativeLuminance(juce::Colour colour)
+{
+    const auto linear = [](float channel)
+    { return channel <= 0.03928f ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4); };
+    return 0.2126 * linear(colour.getFloatRed()) + 0.7152 * linear(colour.getFloatGreen())
+           + 0.0722 * linear(colour.getFloatBlue());
+}
+
+double contrast(juce::Colour a, juce::Colour b)
+{
+    const double la = relativeLuminance(a), lb = relativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Text reads against what lies behind it: at least 4.5:1 against the lightest background pixel
+// under each caption and link, and against the cabinet selector's own background.
+TEST(EditorTextContrastTest, EveryTextStandsOutFromWhatLiesBehindIt)
+{
+    const auto background = juce::ImageCache::getFromMemory(kBackgroundPng, kBackgroundPngSize);
+    struct TextCase
+    {
+        const char* what;
+        juce::Colour colour;
         juce::Rectangle<int> area;
     };
-    for (const auto& caption : { CaptionCase { 0xff979797, { 65, 273, 50, 20 } },
-                                 CaptionCase { 0xff8d8d8d, { 65, 325, 50, 20 } },
-                                 CaptionCase { 0xffa1a1a1, { 210, 102, 45, 20 } },
-                                 CaptionCase { 0xff646464, { 560, 323, 45, 20 } } })
+    std::vector<TextCase> cases;
+    for (const auto& caption : EditorLayout::kCaptions)
+        cases.push_back({ caption.text, juce::Colour(caption.colour),
+                          { caption.x, caption.y, caption.width, caption.height } });
+    for (const auto& link : { EditorLayout::kSiteLink, EditorLayout::kDonateLink })
+        cases.push_back({ link.name, juce::Colour(0xffb4b4b4), { link.x, link.y, link.width, link.height } });
+    for (const auto& text : cases)
     {
-        int exact = 0;
-        for (int y = caption.area.getY(); y < caption.area.getBottom(); ++y)
-            for (int x = caption.area.getX(); x < caption.area.getRight(); ++x)
-                exact += painted.getPixelAt(x, y) == juce::Colour(caption.colour) ? 1 : 0;
-        EXPECT_GT(exact, 8) << caption.area.toString();
+        juce::Colour lightest(0xff000000);
+        for (int y = text.area.getY(); y < text.area.getBottom(); ++y)
+            for (int x = text.area.getX(); x < text.area.getRight(); ++x)
+                if (relativeLuminance(background.getPixelAt(x, y)) > relativeLuminance(lightest))
+                    lightest = background.getPixelAt(x, y);
+        EXPECT_GE(contrast(text.colour, lightest), 4.5) << text.what;
+    }
+    for (const auto& [what, ink] : { std::pair { "cabinet text", EditorLayout::kInsetText },
+                                     std::pair { "menu heading", EditorLayout::kDimInk } })
+        EXPECT_GE(contrast(juce::Colour(ink), juce::Colour(EditorLayout::kInset)), 4.5) << what;
+    EXPECT_GE(contrast(juce::Colour(EditorLayout::kInk), juce::Colour(EditorLayout::kHighlight)), 4.5);
+}
+
+// Where a caption's letters lie in canvas units, as drawFittedText places them.
+juce::Rectangle<float> inkOf(const EditorLayout::Caption& caption)
+{
+    juce::GlyphArrangement glyphs;
+    glyphs.addFittedText(expectedCaptionFont(caption.fontHeight), caption.text, static_cast<float>(caption.x),
+                         static_cast<float>(caption.y), static_cast<float>(caption.width),
+                         static_cast<float>(caption.height), juce::Justification::centredBottom, 1);
+    return glyphs.getBoundingBox(0, -1, true);
+}
+
+juce::Rectangle<float> boundsOf(const EditorLayout::Placement& placement)
+{
+    return juce::Rectangle<int>(placement.x, placement.y, placement.width, placement.height).toFloat();
+}
+
+// Nothing touches: the captions keep clear of every control, the jack, the links and the corner
+// caps, and the framework's resize grip (18 pixels in the bottom-right corner) keeps clear of the
+// corner caps, at 1x and 2x.
+TEST(EditorClearanceTest, CaptionsControlsCornerCapsAndResizeGripKeepApart)
+{
+    std::vector<std::pair<juce::String, juce::Rectangle<float>>> items;
+    for (const auto& placement : EditorLayout::kSliders)
+        items.push_back({ placement.name, boundsOf(placement) });
+    for (const auto& placement : EditorLayout::kToggles)
+        items.push_back({ placement.name, boundsOf(placement) });
+    for (const auto& placement : { EditorLayout::kCabinet, EditorLayout::kJack, EditorLayout::kSiteLink,
+                                   EditorLayout::kDonateLink })
+        items.push_back({ placement.name, boundsOf(placement) });
+
+    for (const auto& caption : EditorLayout::kCaptions)
+    {
+        const auto ink = inkOf(caption).expanded(1.0f);
+        for (const auto& [name, bounds] : items)
+            EXPECT_FALSE(ink.intersects(bounds)) << caption.text << " touches " << name;
+        for (const auto& cap : EditorLayout::kCornerCaps)
+            EXPECT_FALSE(ink.intersects(boundsOf(cap))) << caption.text << " touches " << cap.name;
+    }
+    for (const auto& cap : EditorLayout::kCornerCaps)
+    {
+        for (const auto& [name, bounds] : items)
+            EXPECT_FALSE(boundsOf(cap).intersects(bounds)) << cap.name << " touches " << name;
+        for (const float scale : { 1.0f, 2.0f })
+        {
+            const float grip = 18.0f / scale;
+            const juce::Rectangle<float> gripArea(950.0f - grip, 400.0f - grip, grip, grip);
+            EXPECT_FALSE(boundsOf(cap).intersects(gripArea)) << cap.name << " at " << scale << "x";
+        }
     }
 }
 

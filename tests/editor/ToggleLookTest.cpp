@@ -81,14 +81,4 @@ INSTANTIATE_TEST_SUITE_P(
         ToggleCase { "boost", 25, 32, kLedButtonLitPng, kLedButtonLitPngSize, kLedButtonDarkPng, kLedButtonDarkPngSize },
         ToggleCase { "hqReverb", 25, 32, kLedButtonLitPng, kLedButtonLitPngSize, kLedButtonDarkPng, kLedButtonDarkPngSize }),
     [](const auto& testCase) { return std::string(testCase.param.id); });
-
-// The cabinet menu is given no parent component: it opens in a window of its own.
-TEST(EditorCabinetMenuLookTest, MenuGetsTheParentNamedInItsOptions)
-{
-    ForcePopupsInParentWindow look;
-    juce::ComboBox box;
-    juce::Component parent;
-    EXPECT_EQ(look.getParentComponentForMenuOptions(juce::PopupMenu::Options().withTargetComponent(&box)), nullptr);
-    EXPECT_EQ(look.getParentComponentForMenuOptions(juce::PopupMenu::Options().withParentComponent(&parent)), &parent);
-}
 }

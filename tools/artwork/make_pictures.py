@@ -22,40 +22,32 @@ from PIL import Image
 from scipy import ndimage
 from scipy.spatial import cKDTree
 
+import editor_layout
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 ART = os.path.normpath(os.path.join(HERE, "..", "..", "data", "artwork"))
 SRC = os.path.join(ART, "src")
 
-W, H = 950, 400
+LAYOUT = editor_layout.read()
+W, H = LAYOUT["canvas"]
 
-# Editor layout in canvas units (x, y, width, height).
-KNOBS = {
-    "preGainClean": (115, 53), "preGainDrive": (115, 143), "flavorDrive": (194, 143),
-    "bassClean": (305, 53), "mediumClean": (384, 53), "highClean": (464, 53),
-    "bassDrive": (305, 143), "mediumDrive": (384, 143), "highDrive": (464, 143),
-    "volumeClean": (574, 53), "volumeDrive": (574, 143),
-    "presence": (676, 102), "reverb": (764, 102),
-}
+# Editor layout in canvas units (x, y, width, height), from editor/EditorLayout.h.
+KNOBS = {name: (x, y) for name, (x, y, _, _) in LAYOUT["sliders"].items()}
 KNOB_SIZE = 80
-TOGGLES = {
-    "boost": (220, 70, 25, 32), "chanelDrive": (65, 120, 52, 52), "bright": (65, 285, 52, 52),
-    "hqReverb": (855, 155, 25, 32), "reverbType2": (845, 102, 42, 42),
-}
-COMBO = (634, 290, 250, 40)
-JACK = (120, 285, 46, 48)
-LINKS = (670, 46, 130, 36)
-EDITOR_CAPTIONS = {  # painted by the editor over the background
-    "Bright": (65, 273, 50, 20), "Dark": (65, 325, 50, 20),
-    "Dirty": (210, 102, 45, 20), "2.2.0": (560, 323, 45, 20),
-}
+TOGGLES = LAYOUT["toggles"]
+COMBO = LAYOUT["cabinet"]
+JACK = LAYOUT["jack"]
+_site, _donate = LAYOUT["site_link"], LAYOUT["donate_link"]
+LINKS = (_site[0], _site[1], _site[2], _donate[1] + _donate[3] - _site[1])
+EDITOR_CAPTIONS = {text: rect for text, _, _, rect in LAYOUT["captions"]}  # painted by the editor
 
 # Cabinet frame and control panel.
 FRAME = 34          # leather border width
 PANEL = (FRAME, FRAME, W - 2 * FRAME, H - 2 * FRAME)
 PANEL_RADIUS = 7
 
-INK = "#ebe5d6"      # printed captions
-INK_DIM = "#b9b3a6"
+INK = LAYOUT["colours"]["kInk"]          # printed captions
+INK_DIM = LAYOUT["colours"]["kDimInk"]
 
 CHROME_STOPS = [
     (0.00, "#fbfcfd"), (0.22, "#dfe4e8"), (0.44, "#8d949b"), (0.50, "#3e4349"),
@@ -146,124 +138,124 @@ def hex_nut(cx, cy, r, rotation, prefix):
 # ---------------------------------------------------------------------------------------
 # Bat-handle toggle switch, 52 x 52, lever thrown down or up.
 #
-# The editor paints the "Bright" and "Dark" captions over the top and bottom 8 units of the
-# switch's box, so the picture leaves its top and bottom BAT_CLEAR pixel rows fully
-# transparent: the lever is short enough for its tip and its shadow to end above them, and a
-# clip makes sure no faint shadow tail reaches into them.
-BAT_CLEAR = 9
+# The lever fills the picture from the pivot to the ball tip near the edge, so its direction
+# reads at a glance even on the 42-unit reverb-type switch. The editor's captions lie outside
+# the switch's box.
 
 
 def bat_switch(lever_down):
-    cx, cy = 26.0, 25.0
+    cx, cy = 26.0, 26.0
     sign = 1.0 if lever_down else -1.0
-    length = 11.4                      # pivot to the centre of the ball tip
+    length = 17.0                      # pivot to the centre of the ball tip
     tip = cy + sign * length
-    tip_rx, tip_ry = 4.6, 3.9
+    tip_rx, tip_ry = 6.2, 5.2
 
     def lever_path():
         # Tapered bat: narrow at the pivot, flaring to the ball tip.
-        y0, y1 = cy, tip - sign * 1.5
+        y0, y1 = cy, tip - sign * 2.0
         ym = cy + sign * length * 0.55
         return ("M %.2f %.2f L %.2f %.2f Q %.2f %.2f %.2f %.2f L %.2f %.2f Q %.2f %.2f %.2f %.2f L %.2f %.2f Z" %
-                (cx - 2.1, y0, cx - 2.5, ym, cx - 3.9, y1 - sign * 2.2, cx - 3.9, y1,
-                 cx + 3.9, y1, cx + 3.9, y1 - sign * 2.2, cx + 2.5, ym, cx + 2.1, y0))
+                (cx - 2.9, y0, cx - 3.4, ym, cx - 5.3, y1 - sign * 3.0, cx - 5.3, y1,
+                 cx + 5.3, y1, cx + 5.3, y1 - sign * 3.0, cx + 3.4, ym, cx + 2.9, y0))
 
     defs = [
         blur("soft", 1.0), blur("softer", 1.3),
-        '<clipPath id="clear"><rect x="0" y="%d" width="52" height="%d"/></clipPath>'
-        % (BAT_CLEAR, 52 - 2 * BAT_CLEAR),
-        radial("washer", cx - 4, cy - 5, 15, [(0, "#ffffff"), (0.45, "#c3c8cd"), (0.8, "#6f767d"),
+        radial("washer", cx - 5, cy - 6, 19, [(0, "#ffffff"), (0.45, "#c3c8cd"), (0.8, "#6f767d"),
                                                (1, "#3a3f44")]),
-        radial("bushing", cx - 2.5, cy - 3, 10, [(0, "#d8dde1"), (0.5, "#7d848b"), (1, "#2c3034")]),
-        radial("ball", cx - 1.5, cy - 1.5, 4.8, [(0, "#ffffff"), (0.35, "#dfe3e7"), (0.8, "#70777e"),
-                                                 (1, "#32363a")]),
-        linear("shaft", cx - 3.9, 0, cx + 3.9, 0, [(0, "#50565c"), (0.22, "#f6f8f9"), (0.42, "#ffffff"),
+        radial("bushing", cx - 3, cy - 4, 13, [(0, "#d8dde1"), (0.5, "#7d848b"), (1, "#2c3034")]),
+        radial("ball", cx - 2, cy - 2, 6.2, [(0, "#ffffff"), (0.35, "#dfe3e7"), (0.8, "#70777e"),
+                                             (1, "#32363a")]),
+        linear("shaft", cx - 5.3, 0, cx + 5.3, 0, [(0, "#50565c"), (0.22, "#f6f8f9"), (0.42, "#ffffff"),
                                                (0.6, "#a5acb2"), (0.85, "#4b5056"), (1, "#2a2e32")]),
-        radial("tipball", cx - 1.5, tip - 1.5, 5.1, [(0, "#ffffff"), (0.3, "#eef1f3"), (0.75, "#7c838a"),
-                                                     (1, "#33373b")]),
+        radial("tipball", cx - 2, tip - 2, 6.8, [(0, "#ffffff"), (0.3, "#eef1f3"), (0.75, "#7c838a"),
+                                                 (1, "#33373b")]),
     ]
-    nut_defs, nut = hex_nut(cx, cy, 13.2, math.radians(30), "nut")
+    nut_defs, nut = hex_nut(cx, cy, 17.0, math.radians(30), "nut")
     defs += nut_defs
 
     body = [
-        '<g clip-path="url(#clear)">',
         # Shadow of nut and lever on the panel, down and to the right.
-        '<g filter="url(#softer)" opacity="0.55" transform="translate(1.6,1.8)">'
-        '<circle cx="%g" cy="%g" r="12.7"/><path d="%s"/><ellipse cx="%g" cy="%g" rx="%g" ry="%g"/></g>'
+        '<g filter="url(#softer)" opacity="0.55" transform="translate(1.4,1.6)">'
+        '<circle cx="%g" cy="%g" r="16.4"/><path d="%s"/><ellipse cx="%g" cy="%g" rx="%g" ry="%g"/></g>'
         % (cx, cy, lever_path(), cx, tip, tip_rx - 0.5, tip_ry - 0.4),
     ]
     body += nut
     body += [
-        '<circle cx="%g" cy="%g" r="8.9" fill="url(#washer)" stroke="#24282b" stroke-width="0.6"/>' % (cx, cy),
-        '<circle cx="%g" cy="%g" r="6.7" fill="url(#bushing)"/>' % (cx, cy),
-        '<circle cx="%g" cy="%g" r="5.6" fill="none" stroke="#1f2225" stroke-width="0.5" opacity="0.8"/>'
+        '<circle cx="%g" cy="%g" r="11.4" fill="url(#washer)" stroke="#24282b" stroke-width="0.6"/>' % (cx, cy),
+        '<circle cx="%g" cy="%g" r="8.6" fill="url(#bushing)"/>' % (cx, cy),
+        '<circle cx="%g" cy="%g" r="7.2" fill="none" stroke="#1f2225" stroke-width="0.5" opacity="0.8"/>'
         % (cx, cy),
-        '<circle cx="%g" cy="%g" r="4.5" fill="none" stroke="#e6eaed" stroke-width="0.4" opacity="0.6"/>'
+        '<circle cx="%g" cy="%g" r="5.8" fill="none" stroke="#e6eaed" stroke-width="0.4" opacity="0.6"/>'
         % (cx, cy),
         # Lever shadow on the nut itself.
         '<g filter="url(#soft)" opacity="0.6" transform="translate(1.2,1.4)"><path d="%s"/>'
         '<ellipse cx="%g" cy="%g" rx="%g" ry="%g"/></g>' % (lever_path(), cx, tip, tip_rx - 0.8, tip_ry - 0.6),
-        '<path d="%s" fill="url(#shaft)" stroke="#25292c" stroke-width="0.5"/>' % lever_path(),
-        '<circle cx="%g" cy="%g" r="3.7" fill="url(#ball)" stroke="#2a2e31" stroke-width="0.4"/>' % (cx, cy),
+        '<path d="%s" fill="url(#shaft)" stroke="#25292c" stroke-width="0.6"/>' % lever_path(),
+        '<circle cx="%g" cy="%g" r="4.6" fill="url(#ball)" stroke="#2a2e31" stroke-width="0.4"/>' % (cx, cy),
         '<ellipse cx="%g" cy="%g" rx="%g" ry="%g" fill="url(#tipball)" stroke="#24282b" '
-        'stroke-width="0.5"/>' % (cx, tip, tip_rx, tip_ry),
-        '<ellipse cx="%g" cy="%g" rx="1.4" ry="0.85" fill="#ffffff" opacity="0.9"/>' % (cx - 1.4, tip - 1.4),
-        '</g>',
+        'stroke-width="0.6"/>' % (cx, tip, tip_rx, tip_ry),
+        '<ellipse cx="%g" cy="%g" rx="1.9" ry="1.1" fill="#ffffff" opacity="0.9"/>' % (cx - 1.9, tip - 1.9),
     ]
     return svg(52, 52, defs, body)
 
 
 # ---------------------------------------------------------------------------------------
-# LED push button, 50 x 70.
+# LED push button, 50 x 70, shown at 25 x 32 units on the panel. It is drawn in a 50 x 64
+# design space (the on-screen aspect) and stretched to 50 x 70, so that the editor's stretch
+# to 25 x 32 brings the LED back round.
+
+LED_DESIGN_HEIGHT = 64.0
 
 
 def led_button(lit):
-    led_x, led_y = 25.0, 19.0
+    led_x, led_y = 25.0, 17.5
     defs = [
-        blur("shadow", 1.8), blur("glow", 3.2),
-        linear("housing", 0, 0, 36, 70, [(0, "#4a4e54"), (0.35, "#2a2d31"), (1, "#111214")]),
-        linear("rim", 0, 0, 44, 70, [(0, "#8a9096"), (0.4, "#3b3f44"), (1, "#060707")]),
-        linear("bezel", led_x - 9, led_y - 9, led_x + 7, led_y + 9, CHROME_STOPS),
-        linear("pad", 0, 34, 30, 66, [(0, "#5a5e64"), (0.45, "#34373b"), (1, "#17181a")]),
+        blur("shadow", 1.6), blur("glow", 3.0),
+        linear("housing", 0, 0, 36, 64, [(0, "#4a4e54"), (0.35, "#2a2d31"), (1, "#111214")]),
+        linear("rim", 0, 0, 44, 64, [(0, "#8a9096"), (0.4, "#3b3f44"), (1, "#060707")]),
+        linear("bezel", led_x - 12, led_y - 12, led_x + 10, led_y + 12, CHROME_STOPS),
+        linear("pad", 0, 34, 30, 62, [(0, "#5a5e64"), (0.45, "#34373b"), (1, "#17181a")]),
         linear("padrim", 10, 34, 38, 62, [(0, "#9aa0a6"), (0.5, "#2b2e31"), (1, "#050505")]),
     ]
     if lit:
-        defs.append(radial("led", led_x - 1.5, led_y - 1.8, 7.5,
+        defs.append(radial("led", led_x - 2, led_y - 2.4, 10.5,
                            [(0, "#fff4ee"), (0.25, "#ff6a55"), (0.6, "#f01a10"), (1, "#8c0500")]))
     else:
-        defs.append(radial("led", led_x - 1.5, led_y - 1.8, 7.5,
+        defs.append(radial("led", led_x - 2, led_y - 2.4, 10.5,
                            [(0, "#8a3a36"), (0.3, "#5e1210"), (0.75, "#360605"), (1, "#1c0202")]))
     body = [
-        '<rect x="4" y="4" width="43" height="64" rx="5" filter="url(#shadow)" opacity="0.6"/>',
-        '<rect x="2.5" y="1.5" width="43" height="64" rx="5" fill="url(#housing)" stroke="url(#rim)" '
+        '<g transform="scale(1 %g)">' % (70.0 / LED_DESIGN_HEIGHT),
+        '<rect x="2.5" y="2.5" width="46" height="60.5" rx="5" filter="url(#shadow)" opacity="0.6"/>',
+        '<rect x="1" y="1" width="46" height="60" rx="5" fill="url(#housing)" stroke="url(#rim)" '
         'stroke-width="1.2"/>',
-        '<rect x="4.2" y="3.2" width="39.6" height="60.6" rx="3.8" fill="none" stroke="#ffffff" '
+        '<rect x="2.8" y="2.8" width="42.4" height="56.4" rx="3.8" fill="none" stroke="#ffffff" '
         'stroke-opacity="0.08" stroke-width="0.8"/>',
     ]
     if lit:
-        body.append('<circle cx="%g" cy="%g" r="11.5" fill="#ff2a10" filter="url(#glow)" opacity="0.75"/>'
+        body.append('<circle cx="%g" cy="%g" r="14" fill="#ff2a10" filter="url(#glow)" opacity="0.75"/>'
                     % (led_x, led_y))
     body += [
-        '<circle cx="%g" cy="%g" r="8.6" fill="url(#bezel)" stroke="#1b1d20" stroke-width="0.6"/>'
+        '<circle cx="%g" cy="%g" r="12.2" fill="url(#bezel)" stroke="#1b1d20" stroke-width="0.7"/>'
         % (led_x, led_y),
-        '<circle cx="%g" cy="%g" r="6.4" fill="#0b0b0b"/>' % (led_x, led_y),
-        '<circle cx="%g" cy="%g" r="5.9" fill="url(#led)"/>' % (led_x, led_y),
-        '<ellipse cx="%g" cy="%g" rx="2.4" ry="1.5" fill="#ffffff" opacity="%g" '
-        'transform="rotate(-30 %g %g)"/>' % (led_x - 2.0, led_y - 2.4, 0.85 if lit else 0.45,
-                                               led_x - 2.0, led_y - 2.4),
+        '<circle cx="%g" cy="%g" r="9.6" fill="#0b0b0b"/>' % (led_x, led_y),
+        '<circle cx="%g" cy="%g" r="9.0" fill="url(#led)"/>' % (led_x, led_y),
+        '<ellipse cx="%g" cy="%g" rx="3.4" ry="2.1" fill="#ffffff" opacity="%g" '
+        'transform="rotate(-30 %g %g)"/>' % (led_x - 2.8, led_y - 3.4, 0.85 if lit else 0.45,
+                                               led_x - 2.8, led_y - 3.4),
         # The square pad: a raised cap in a dark recess.
-        '<rect x="9" y="33" width="30" height="30" rx="3.5" fill="#08090a"/>',
-        '<rect x="11" y="35" width="26" height="26" rx="2.5" fill="url(#pad)" stroke="url(#padrim)" '
+        '<rect x="9" y="33" width="30" height="26" rx="3.5" fill="#08090a"/>',
+        '<rect x="11" y="35" width="26" height="22" rx="2.5" fill="url(#pad)" stroke="url(#padrim)" '
         'stroke-width="0.9"/>',
-        '<rect x="14" y="38" width="20" height="20" rx="1.8" fill="#ffffff" fill-opacity="0.03" '
+        '<rect x="14" y="38" width="20" height="16" rx="1.8" fill="#ffffff" fill-opacity="0.03" '
         'stroke="#000000" stroke-opacity="0.35" stroke-width="0.6"/>',
-        '<path d="M 12.2 59 L 12.2 37.5 Q 12.2 36.2 13.5 36.2 L 35 36.2" fill="none" stroke="#ffffff" '
+        '<path d="M 12.2 55 L 12.2 37.5 Q 12.2 36.2 13.5 36.2 L 35 36.2" fill="none" stroke="#ffffff" '
         'stroke-opacity="0.28" stroke-width="0.8"/>',
     ]
     if lit:
         # Red light falling on the housing below the LED.
-        body.append('<ellipse cx="%g" cy="%g" rx="14" ry="6" fill="#ff3010" opacity="0.12" '
-                    'filter="url(#glow)"/>' % (led_x, led_y + 10))
+        body.append('<ellipse cx="%g" cy="%g" rx="16" ry="6" fill="#ff3010" opacity="0.12" '
+                    'filter="url(#glow)"/>' % (led_x, led_y + 12))
+    body.append('</g>')
     return svg(50, 70, defs, body)
 
 
@@ -458,15 +450,15 @@ def knob_well(name):
     cx, cy = knob_centre(name)
     return [
         # A shallow dished seat: dark inside, engraved rim lit on the bottom right.
-        '<g transform="translate(%g,%g)"><circle r="37.5" fill="url(#well)"/>'
-        '<circle r="37.5" fill="none" stroke="url(#wellrim)" stroke-width="1.1"/></g>' % (cx, cy),
+        '<g transform="translate(%g,%g)"><circle r="36" fill="url(#well)"/>'
+        '<circle r="36" fill="none" stroke="url(#wellrim)" stroke-width="1.1"/></g>' % (cx, cy),
     ]
 
 
 def overlay():
     defs = [
         blur("guardshadow", 2.2), blur("soft", 1.2),
-        radial("well", 0, 0, 37.5, [(0, "#000000", 0.16), (0.82, "#000000", 0.16), (1, "#000000", 0.32)]),
+        radial("well", 0, 0, 36, [(0, "#000000", 0.16), (0.82, "#000000", 0.16), (1, "#000000", 0.32)]),
         linear("wellrim", -27, -27, 27, 27, [(0, "#000000", 0.55), (0.5, "#000000", 0.1),
                                             (1, "#ffffff", 0.28)]),
         linear("inset", COMBO[0], COMBO[1] - 10, COMBO[0] + 60, COMBO[1] + COMBO[3] + 40,
@@ -497,7 +489,7 @@ def overlay():
                 'stroke-opacity="0.35" stroke-width="1"/>' % INK)
     # Lower section: the input with the bright switch, and a dark inset window for the
     # cabinet selector.
-    body.append('<rect x="50" y="266" width="134" height="86" rx="6" fill="none" stroke="%s" '
+    body.append('<rect x="50" y="263" width="134" height="95" rx="6" fill="none" stroke="%s" '
                 'stroke-opacity="0.35" stroke-width="1"/>' % INK)
     cx, cy, cw, ch = COMBO
     body.append('<rect x="%g" y="%g" width="%g" height="%g" rx="6" fill="#000" fill-opacity="0.28" '
@@ -514,10 +506,11 @@ def overlay():
     body.append(text(89, clean_y + 4.5, "CLEAN", 12, spacing=1.2))
     body.append(text(89, drive_y + 4.5, "DRIVE", 12, spacing=1.2))
     # Column captions in the band between the rows.
-    band_y = 138.0 + 3.8
+    # Clear of the clean row's seats above and the drive row's index marks below.
+    band_y = 139.0
     for caption, name in [("GAIN", "preGainClean"), ("LOW", "bassClean"), ("MID", "mediumClean"),
                           ("HIGH", "highClean"), ("VOLUME", "volumeClean")]:
-        body.append(text(knob_centre(name)[0], band_y, caption, 10.5, spacing=1.4))
+        body.append(text(knob_centre(name)[0], band_y, caption, 10, spacing=1.4))
     # The drive channel's tone knob has no clean partner: its caption sits under it.
     fx, fy = knob_centre("flavorDrive")
     body.append(text(fx, fy + 46.5, "FLAVOR", 10.5, spacing=1.4))
@@ -533,8 +526,9 @@ def overlay():
     hx, hy, hw, hh = TOGGLES["hqReverb"]
     body.append(text(hx + hw / 2.0, hy + hh + 10.5, "HQ", 8.5, spacing=1.1))
 
-    for corner in ("tl", "tr", "bl", "br"):
-        d, b = corner_guard(corner)
+    corners = {"topLeft": "tl", "topRight": "tr", "bottomLeft": "bl", "bottomRight": "br"}
+    for name in LAYOUT["corner_caps"]:
+        d, b = corner_guard(corners[name])
         defs += d
         body += b
     return svg(W, H, defs, body)

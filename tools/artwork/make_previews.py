@@ -131,7 +131,7 @@ def caption(s, b, colour, family, size):
 def preview_svg():
     positions = {"preGainClean": 0.1, "preGainDrive": 0.48, "flavorDrive": 0.5, "volumeClean": 0.5,
                  "volumeDrive": 0.5}
-    defs, body = [], [image("background", 0, 0, mp.W, mp.H), image("jack", 120, 285, 46, 48)]
+    defs, body = [], [image("background", 0, 0, mp.W, mp.H), image("jack", *mp.JACK)]
     for n, name in enumerate(mp.KNOBS):
         d, b = knob_svg(name, positions.get(name, 0.5), "k%d" % n)
         defs += d
@@ -144,19 +144,16 @@ def preview_svg():
         else:
             pic = "bat_switch_down" if on else "bat_switch_up"
         body.append(image(pic, x, y, w, h))
-    body += [
-        caption("Bright", mp.EDITOR_CAPTIONS["Bright"], "#979797", "Liberation Sans", 16),
-        caption("Dark", mp.EDITOR_CAPTIONS["Dark"], "#8d8d8d", "Liberation Sans", 16),
-        caption("Dirty", mp.EDITOR_CAPTIONS["Dirty"], "#a1a1a1", "DejaVu Sans", 16),
-        caption("2.2.0", mp.EDITOR_CAPTIONS["2.2.0"], "#646464", "DejaVu Sans", 12),
-    ]
+    # The editor's own captions, in the caption face (a font height is 1.164 em in DejaVu Sans).
+    body += [caption(text, rect, colour, "DejaVu Sans", height / 1.164)
+             for text, colour, height, rect in mp.LAYOUT["captions"]]
     x, y, w, h = mp.COMBO
     body += [
-        '<rect x="%g" y="%g" width="%g" height="%g" rx="3" fill="#1b1b1e" stroke="#9e9e9e"/>'
-        % (x + 0.5, y + 0.5, w - 1, h - 1),
-        '<text x="%g" y="%g" font-family="DejaVu Sans" font-size="15" fill="#9e9e9e">none</text>'
-        % (x + 8, y + 25),
-        '<path d="M %g %g l 10 0 l -5 7 z" fill="#9e9e9e"/>' % (x + w - 24, y + 17),
+        '<rect x="%g" y="%g" width="%g" height="%g" rx="3" fill="%s" stroke="%s"/>'
+        % (x + 0.5, y + 0.5, w - 1, h - 1, mp.LAYOUT["colours"]["kInset"], mp.LAYOUT["colours"]["kInsetText"]),
+        '<text x="%g" y="%g" font-family="DejaVu Sans" font-weight="bold" font-size="13.7" fill="%s">none</text>'
+        % (x + 8, y + 25, mp.LAYOUT["colours"]["kInsetText"]),
+        '<path d="M %g %g l 10 0 l -5 7 z" fill="%s"/>' % (x + w - 24, y + 17, mp.LAYOUT["colours"]["kInsetText"]),
     ]
     lx, ly, lw, _ = mp.LINKS
     for n, s in enumerate(["site link", "Pay me a beer"]):
