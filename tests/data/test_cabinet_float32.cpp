@@ -215,9 +215,10 @@ TEST_P(CabinetFloat32, RendersItsResponseWithoutRoundingNoise)
                 toDb(onRiff.outputRms / (0.3 * rms(riff))), onRiff.outputPeak);
     EXPECT_GE(onRiff.modelSnrDb, 70.0);
     EXPECT_GE(onNoise.modelSnrDb, 70.0);
-    // The model adds nothing that shows next to the high-pass's own rounding noise.
-    EXPECT_GE(onRiff.stageSnrDb, onRiff.highPassSnrDb - 2.0);
-    EXPECT_GE(onNoise.stageSnrDb, onNoise.highPassSnrDb - 2.0);
+    // The whole stage down to the floor that the high-pass's own rounding sets (about 67 dB on
+    // the riff, 47 dB on the noise, and so much for the high-pass alone as well).
+    EXPECT_GE(onRiff.stageSnrDb, 60.0);
+    EXPECT_GE(onNoise.stageSnrDb, 40.0);
     // The stage never raises the riff beyond its input peak, so nothing after it clips.
     EXPECT_LT(onRiff.outputPeak, 4.0);
     // The riff is about as loud with any cabinet as without one (where the chain scales by 0.3).
