@@ -225,6 +225,25 @@ TEST_P(CabinetFloat32, RendersItsResponseWithoutRoundingNoise)
     EXPECT_NEAR(toDb(onRiff.outputRms / (0.3 * rms(riff))), 0.0, 3.0);
 }
 
+// An input one step of float apart (one sample of the riff) renders nearly the same output: a
+// cascade that amplifies its own rounding turns such a step into an audible difference, and a
+// project saved and reopened then no longer renders as it did.
+TEST_P(CabinetFloat32, OneUlpOfInputMovesTheOutputLittle)
+{
+    const auto [model, rate] = GetParam();
+    const Stage stage = stageOf(model, rate);
+    std::vector<float> a = pluckedRiff(rateOf(rate));
+    std::vector<float> b = a;
+    const size_t at = a.size() / 3;
+    b[at] = std::nextafter(b[at], 10.0f);
+    processFloat(stage, 0, 3, a);
+    processFloat(stage, 0, 3, b);
+    double largest = 0.0;
+    for (size_t i = 0; i < a.size(); ++i)
+        largest = std::max(largest, std::fabs(double(a[i]) - double(b[i])));
+    EXPECT_LT(largest, 0.002);
+}
+
 std::vector<TableCase> allTables()
 {
     std::vector<TableCase> cases;
