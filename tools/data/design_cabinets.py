@@ -13,8 +13,8 @@ rate (z = exp(s / rate)). A few rows of some models are fixed in advance.
 The overall gain fixes the mean log magnitude over the whole band: for normalised sections it
 equals the log of the gain plus the log radius of every zero outside the unit circle. The
 passband is set where the cabinet stage (model, cabinet low-pass and high-pass) averages 0.3
-over 200 Hz to 4 kHz, and the level of the band above 17 kHz, where the cabinet low-pass
-already cuts by 35 dB or more, takes up the difference.
+over 200 Hz to 4 kHz, and the level of the band above 16 kHz, where the cabinet low-pass
+already cuts by 30 dB or more, takes up the difference.
 
 Then the rows are paired and ordered for single-precision arithmetic: every pole pair is
 paired with the nearest zero pair, and the order is searched so that the rounding noise that
