@@ -397,6 +397,9 @@ def fixed_stage_response(rate, w):
     return np.prod(rows_response(lp_rows + hp_rows, w), axis=0) * lp_gain * hp_gain
 
 
+RUNNING_GAIN_LIMIT_DB = 45.0
+
+
 class NoiseModel:
     """Frequency-domain estimate of the float32 rounding noise of an ordered cascade, relative to
     the output signal, for an input spectrum: every section adds noise in proportion to the power
@@ -425,7 +428,10 @@ class NoiseModel:
             p_in = np.concatenate([[np.mean(spectrum)], p_out[:-1]])
             noise_out = np.sum((3 * p_out + 2 * p_in) * shaped)
             worst = max(worst, noise_out / np.mean(prefix[-1] * spectrum * self.tail))
-        return worst
+        # Keep the running gain within about 45 dB: beyond it the signal inside the cascade grows
+        # far past the range the quantised states are fine in.
+        excess = max(0.0, 10 * np.log10(np.max(prefix)) - RUNNING_GAIN_LIMIT_DB)
+        return worst * 10 ** (excess / 10)
 
 
 def spectrum_of(x, bins=256):
