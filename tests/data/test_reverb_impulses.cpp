@@ -205,4 +205,111 @@ TEST(SpringImpulse, EchoesAreDispersiveChirps)
         EXPECT_GT(arrival(3000.0) - arrival(500.0), 0.002) << fs;
     }
 }
+
+// Reverberation time (s) of one octave band around hz: two band-pass biquads, then the
+// backward-integrated energy (Schroeder) fitted from -5 to -25 dB.
+double octaveT60(const std::vector<double>& x, double rate, double hz)
+{
+    const double w = 2.0 * testdata::kPi * hz / rate;
+    const double alpha = std::sin(w) * std::sinh(0.5 * std::log(2.0) * w / std::sin(w));
+    const double a0 = 1.0 + alpha, b0 = alpha / a0, a1 = -2.0 * std::cos(w) / a0, a2 = (1.0 - alpha) / a0;
+    std::vector<double> y = x;
+    for (int pass = 0; pass < 2; ++pass)
+    {
+        double x1 = 0.0, x2 = 0.0, y1 = 0.0, y2 = 0.0;
+        for (double& v : y)
+        {
+            const double out = b0 * v - b0 * x2 - a1 * y1 - a2 * y2;
+            x2 = x1;
+            x1 = v;
+            y2 = y1;
+            y1 = out;
+            v = out;
+        }
+    }
+    std::vector<double> edc(y.size());
+    double sum = 0.0;
+    for (size_t i = y.size(); i-- > 0;)
+        edc[i] = (sum += y[i] * y[i]);
+    double st = 0.0, sd = 0.0, stt = 0.0, std_ = 0.0, n = 0.0;
+    for (size_t i = 0; i < edc.size(); ++i)
+    {
+        const double db = 10.0 * std::log10(edc[i] / edc[0]);
+        if (db > -5.0 || db < -25.0)
+            continue;
+        const double t = double(i) / rate;
+        st += t;
+        sd += db;
+        stt += t * t;
+        std_ += t * db;
+        n += 1.0;
+    }
+    const double slope = (n * std_ - st * sd) / (n * stt - st * st);
+    return -60.0 / slope;
+}
+
+// Largest modulation of the response's envelope at 3 to 40 Hz, relative to the envelope's mean,
+// in dB: the envelope is the RMS of 2 ms frames from 40 ms to 1 s with its exponential decay
+// divided out. Echoes that repeat at one spacing show as a peak at their repetition rate.
+double flutterDb(const std::vector<double>& x, double rate)
+{
+    const int hop = int(0.002 * rate), first = int(0.04 * rate), frames = int((1.0 - 0.04) * rate) / hop;
+    std::vector<double> t(static_cast<size_t>(frames)), logEnv(static_cast<size_t>(frames));
+    for (int k = 0; k < frames; ++k)
+    {
+        double e = 0.0;
+        for (int i = first + k * hop; i < first + (k + 1) * hop; ++i)
+            e += x[size_t(i)] * x[size_t(i)];
+        t[size_t(k)] = (k + 0.5) * hop / rate;
+        logEnv[size_t(k)] = 0.5 * std::log(e / hop);
+    }
+    double st = 0.0, sl = 0.0, stt = 0.0, stl = 0.0;
+    for (int k = 0; k < frames; ++k)
+    {
+        st += t[size_t(k)];
+        sl += logEnv[size_t(k)];
+        stt += t[size_t(k)] * t[size_t(k)];
+        stl += t[size_t(k)] * logEnv[size_t(k)];
+    }
+    const double slope = (frames * stl - st * sl) / (frames * stt - st * st), offset = (sl - slope * st) / frames;
+    std::vector<double> flat(static_cast<size_t>(frames));
+    double mean = 0.0;
+    for (int k = 0; k < frames; ++k)
+        mean += flat[size_t(k)] = std::exp(logEnv[size_t(k)] - offset - slope * t[size_t(k)]);
+    mean /= frames;
+    double worst = 0.0;
+    for (double hz = 3.0; hz <= 40.0; hz += 0.25)
+    {
+        std::complex<double> s = 0.0;
+        for (int k = 0; k < frames; ++k)
+            s += (flat[size_t(k)] / mean - 1.0) * std::polar(1.0, -2.0 * testdata::kPi * hz * t[size_t(k)]);
+        worst = std::max(worst, 2.0 * std::abs(s) / frames);
+    }
+    return 20.0 * std::log10(worst);
+}
+
+// A spring tank: the transducer's first pulse is a small part of the sound, the tank darkens as
+// it decays, and its echoes do not beat at one flutter rate.
+TEST(SpringImpulse, DiffuseDarkeningTailWithoutFlutter)
+{
+    for (int rate : {kBaseRate44100, kBaseRate48000})
+    {
+        const ImpulseResponse& r = kReverbImpulseType2[rate];
+        const double fs = testdata::rateOf(rate);
+        const std::vector<double> x = samples(r);
+        const size_t pulseEnd = size_t(kCases[1].peakIndex[rate] + int(0.0015 * fs));
+        double pulse = 0.0, total = 0.0;
+        for (size_t i = 0; i < x.size(); ++i)
+        {
+            total += x[i] * x[i];
+            if (i < pulseEnd)
+                pulse += x[i] * x[i];
+        }
+        EXPECT_LE(pulse / total, 0.10) << fs;
+        const double ratio = octaveT60(x, fs, 4000.0) / octaveT60(x, fs, 500.0);
+        EXPECT_GE(ratio, 0.5) << fs;
+        EXPECT_LE(ratio, 0.7) << fs;
+        EXPECT_LE(flutterDb(x, fs), -20.0) << fs;
+    }
+}
 }  // namespace

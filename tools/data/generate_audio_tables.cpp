@@ -336,12 +336,61 @@ void fft(std::vector<std::complex<double>>& a, bool inverse)
     }
 }
 
-// Type 2: a two-spring tank of about 1.9 s. Built as a spectrum and sampled by an inverse FFT,
-// so both rates see the same band-limited signal. A transducer pulse (the peak, 2 ms in) is
-// followed by the echoes of two springs (one-way delays 31 and 39.7 ms) travelling back and
-// forth. The springs are dispersive: the group delay of each pass grows with frequency, so
-// every echo is a rising chirp that spreads further on each round trip - the "drip". Losses per
-// round trip grow with frequency; the tank passes about 90 Hz to 4.5 kHz.
+// Reverberation time of the spring tank at frequency f: the coil's losses grow with frequency,
+// so the tank darkens as it decays (0.62 times the 500 Hz time at 4 kHz).
+double springT60(double f) { return 1.7 / (1.0 + (f / 4000.0) * (f / 4000.0)); }
+
+// The diffuse wash of the tank: the many reflections at the coils' joints and the echoes of the
+// springs' torsional and longitudinal waves that soon overlap. Gaussian grains at Poisson times
+// with Gaussian amplitudes, in seconds and hertz so that both rates render the same signal. The
+// level below 1 kHz decays with springT60; each grain's bandwidth narrows with time, so that
+// every frequency decays exponentially, and faster the higher it is.
+std::vector<double> renderSpringWash(const ImpulseSpec& spec, double timeShift)
+{
+    const double rate = spec.rate;
+    const int n = spec.length;
+    std::vector<double> x(size_t(n), 0.0);
+    // Energy at f of a grain born at t falls as exp(-f^2 (a + b t)); with the level's own decay
+    // this matches springT60 at 500 Hz and 4 kHz.
+    const double t60Low = springT60(0.0);
+    const double extraDbPerSecondAt4k = 60.0 / springT60(4000.0) - 60.0 / t60Low;
+    const double b = extraDbPerSecondAt4k / (10.0 * std::log10(std::exp(1.0)) * 4000.0 * 4000.0);
+    const double a = 1.0 / (7000.0 * 7000.0);
+    const double density = 12000.0;
+    const double level = 0.125;  // rms at the wash's onset, relative to the pulse's peak
+    Random rng{0x5EED0002ull};
+    const double end = double(n) / rate;
+    for (double t = 0.0;;)
+    {
+        t += -std::log(1.0 - rng.uniform()) / density;
+        if (t >= end)
+            break;
+        const double sigmaF = 1.0 / std::sqrt(a + b * t);  // grain spectrum exp(-f^2 / (2 sigmaF^2))
+        const double sigmaT = 1.0 / (2.0 * kPi * sigmaF);
+        const double onset = smoothStep(0.012, 0.045, t);
+        // Grains' low-frequency spectral level stays constant as they narrow in time.
+        const double amplitude = level * onset * std::pow(10.0, -3.0 * t / t60Low) /
+                                 std::sqrt(density * sigmaT * std::sqrt(kPi) * 2.0 * kPi * sigmaF * sigmaT) *
+                                 rng.gaussian();
+        const double centre = (t + timeShift) * rate;
+        const int lo = std::max(0, int(std::ceil(centre - 5.0 * sigmaT * rate)));
+        const int hi = std::min(n - 1, int(std::floor(centre + 5.0 * sigmaT * rate)));
+        for (int i = lo; i <= hi; ++i)
+        {
+            const double tau = (i - centre) / rate;
+            x[size_t(i)] += amplitude * std::exp(-0.5 * (tau / sigmaT) * (tau / sigmaT));
+        }
+    }
+    return x;
+}
+
+// Type 2: a spring tank of about 1.9 s. Built as a spectrum and sampled by an inverse FFT, so
+// both rates see the same band-limited signal. A short transducer pulse (the peak, 2 ms in) is
+// followed by the echoes of three springs travelling back and forth, and by the tank's diffuse
+// wash. The springs are dispersive: the group delay of each pass grows with frequency, so every
+// echo is a rising chirp that spreads further on each round trip - the "drip". The round trips
+// of each spring vary a little in length, as a hand-wound coil's do, so the echoes do not beat
+// at one flutter rate. The tank passes about 90 Hz to 4.3 kHz.
 Table renderSpring(const ImpulseSpec& spec)
 {
     const double rate = spec.rate;
@@ -360,10 +409,42 @@ Table renderSpring(const ImpulseSpec& spec)
         double delay;       // one-way group delay at low frequencies, s
         double dispersion;  // extra group delay per pass at 1 kHz, relative to the delay
         double gain;
-        double t60;
     };
-    const Spring springs[2] = {{0.0310, 0.060, 0.55, 1.55}, {0.0397, 0.045, 0.45, 1.75}};
+    const Spring springs[3] = {{0.0310, 0.070, 0.22}, {0.0367, 0.055, 0.19}, {0.0433, 0.062, 0.16}};
     const double end = double(n) / rate;
+
+    // Each spring's round trips, drawn once in seconds: the same for both rates.
+    struct Echo
+    {
+        const Spring* spring;
+        int passes;        // one-way passes so far (odd)
+        double extra;      // accumulated deviation of the arrival from passes * delay, s
+    };
+    std::vector<Echo> echoes;
+    Random rng{0x5EED0003ull};
+    for (const Spring& s : springs)
+    {
+        double extra = 0.0;
+        for (int pass = 1; pulseTime + pass * s.delay + extra < end; pass += 2)
+        {
+            echoes.push_back({&s, pass, extra});
+            extra += 2.0 * s.delay * 0.12 * (rng.uniform() - 0.5);
+        }
+    }
+
+    auto pulse = [&](double f) { return 0.9 * band(f) * std::exp(-std::pow(f / 4000.0, 2.0)); };
+    // The wash joins in the spectrum so that it passes the tank's band like the echoes. Its level
+    // is relative to the pulse's peak as the inverse transform makes it.
+    std::vector<std::complex<double>> wash(fftSize, 0.0);
+    {
+        double pulsePeak = 0.0;
+        for (size_t k = 1; k <= fftSize / 2; ++k)
+            pulsePeak += 2.0 * pulse(double(k) * rate / double(fftSize));
+        const std::vector<double> w = renderSpringWash(spec, 0.0);
+        for (int i = 0; i < n; ++i)
+            wash[size_t(i)] = w[size_t(i)] * pulsePeak / double(fftSize);
+        fft(wash, false);
+    }
 
     for (size_t k = 1; k <= fftSize / 2; ++k)
     {
@@ -372,25 +453,21 @@ Table renderSpring(const ImpulseSpec& spec)
         if (b < 1e-12)
             continue;
         // Zero-phase transducer pulse, centred on the peak sample.
-        std::complex<double> h = 0.9 * std::exp(-std::pow(f / 3800.0, 2.0)) *
+        std::complex<double> h = 0.9 * std::exp(-std::pow(f / 4000.0, 2.0)) *
                                  std::polar(1.0, -2.0 * kPi * f * pulseTime);
-        for (const Spring& s : springs)
+        for (const Echo& e : echoes)
         {
-            // Group delay of one pass: delay * (1 + dispersion * (f / 1 kHz)^1.5).
+            const Spring& s = *e.spring;
+            // Group delay of one pass: delay * (1 + dispersion * (f / 1 kHz)^1.5); the losses per
+            // pass make every frequency decay with springT60 along its own (slower) arrival times.
+            const double groupDelay = s.delay * (1.0 + s.dispersion * std::pow(f / 1000.0, 1.5));
             const double phasePerPass =
                 2.0 * kPi * s.delay * (f + s.dispersion * std::pow(f, 2.5) / (2.5 * std::pow(1000.0, 1.5)));
-            const double lossPerRoundTrip =
-                std::pow(10.0, -3.0 * 2.0 * s.delay / s.t60) * std::exp(-0.012 * std::pow(f / 2000.0, 2.0));
-            double amplitude = s.gain;
-            for (int pass = 1;; pass += 2)
-            {
-                const double arrival = pulseTime + pass * s.delay;
-                if (arrival > end)
-                    break;
-                h += amplitude * std::polar(1.0, -2.0 * kPi * f * pulseTime - pass * phasePerPass);
-                amplitude *= lossPerRoundTrip * (pass == 1 ? -0.9 : -1.0);
-            }
+            const double lossPerPass = std::pow(10.0, -3.0 * groupDelay / springT60(f));
+            const double amplitude = s.gain * std::pow(lossPerPass, e.passes) * ((e.passes / 2) % 2 ? -1.0 : 1.0);
+            h += amplitude * std::polar(1.0, -2.0 * kPi * f * (pulseTime + e.extra) - e.passes * phasePerPass);
         }
+        h += wash[k];
         spectrum[k] = b * h;
         if (k < fftSize / 2)
             spectrum[fftSize - k] = std::conj(spectrum[k]);
@@ -400,7 +477,7 @@ Table renderSpring(const ImpulseSpec& spec)
     for (int i = 0; i < n; ++i)
     {
         x[i] = spectrum[size_t(i)].real();
-        envelope[i] = std::pow(10.0, -3.0 * (double(i) / rate) / 1.6);
+        envelope[i] = std::pow(10.0, -3.0 * (double(i) / rate) / springT60(0.0));
     }
     return finishImpulse(x, envelope, spec, 0.12);
 }

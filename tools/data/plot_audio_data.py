@@ -7,7 +7,6 @@ Reads the cabinet models from data/CabinetSections.cpp, runs the generator in it
 the curves and impulse responses, and writes small PNGs into docs/audio-data/.
 """
 import os
-import re
 import subprocess
 import sys
 import tempfile
@@ -16,6 +15,7 @@ import matplotlib
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt  # noqa: E402
 import numpy as np  # noqa: E402
+from scipy.signal import butter, sosfilt  # noqa: E402
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 OUT = os.path.join(ROOT, "docs", "audio-data")
@@ -24,24 +24,41 @@ import design_cabinets as design  # noqa: E402
 
 
 def read_cabinets():
-    text = open(os.path.join(ROOT, "data", "CabinetSections.cpp")).read()
-    tables = {}
-    for rate in design.RATES:
-        body = re.search(r"kSections%d\[[^\]]*\] = \{(.*?)\};" % rate, text, re.S).group(1)
-        body = re.sub(r"//[^\n]*", "", body)
-        vals = np.array([float(v.rstrip("f")) for v in re.findall(r"[-+0-9.eE]+f", body)])
-        tables[rate] = vals.reshape(12, 25, 6)
-    return tables
+    return design.read_cpp(os.path.join(ROOT, "data", "CabinetSections.cpp"))
 
 
 def stage_db(rows, gain, rate, f):
-    w = 2 * np.pi * f / rate
-    cab = design.section_db([(r[1], r[2], r[4], r[5]) for r in rows], w) + 20 * np.log10(gain)
-    return cab + design.band_db(rate, f)
+    return design.model_db(rows, gain, rate, f) + design.band_db(rate, f)
+
+
+def voicing_table(tables):
+    """Markdown rows of the voicing figures, each re the model's 200 Hz-4 kHz mean."""
+    lines = ["| model | family | 60 Hz | 2.5-4 kHz | 8 kHz | 10 kHz | 15 kHz | rates differ up to 10 / 15 kHz |",
+             "|---|---|---|---|---|---|---|---|"]
+    for m, model in enumerate(design.MODELS):
+        cells = {}
+        for rate in design.RATES:
+            g = design.GAINS[rate][m]
+            mean = 20 * np.log10(np.mean(10 ** (stage_db(tables[rate][m], g, rate, np.geomspace(200, 4000, 200)) / 20)))
+            rel = lambda hz: stage_db(tables[rate][m], g, rate, np.atleast_1d(float(hz)))[0] - mean  # noqa: E731
+            presence = np.mean(stage_db(tables[rate][m], g, rate, np.geomspace(2500, 4000, 60))) - mean
+            cells[rate] = (rel(60), presence, rel(8000), rel(10000), rel(15000))
+        f10, f15 = np.geomspace(40, 10000, 400), np.geomspace(10000, 15000, 100)
+        d = lambda f: np.max(np.abs(stage_db(tables[44100][m], design.GAINS[44100][m], 44100, f)  # noqa: E731
+                                    - stage_db(tables[48000][m], design.GAINS[48000][m], 48000, f)))
+        fig = " | ".join(f"{cells[44100][k]:+.1f} / {cells[48000][k]:+.1f}" for k in range(5))
+        lines.append(f"| {m} {model[0]} | {model[1]} | {fig} | {d(f10):.2f} / {d(f15):.2f} dB |")
+    f = np.geomspace(80, 8000, 200)
+    for rate in design.RATES:
+        db = [stage_db(tables[rate][m], design.GAINS[rate][m], rate, f) for m in range(12)]
+        dist = [np.sqrt(np.mean((db[a] - db[b]) ** 2)) for a in range(12) for b in range(a + 1, 12)]
+        lines.append(f"\nPairwise difference at {rate} Hz, 80 Hz-8 kHz: median {np.median(dist):.1f} dB RMS, "
+                     f"smallest {np.min(dist):.1f} dB.")
+    return "\n".join(lines)
 
 
 def plot_cabinets(tables):
-    f = np.geomspace(20, 20000, 600)
+    f = np.geomspace(20, 22000, 700)
     fig, axes = plt.subplots(4, 3, figsize=(11, 9), sharex=True, sharey=True)
     for m, ax in enumerate(axes.flat):
         for rate, style in ((44100, "-"), (48000, "--")):
@@ -49,7 +66,7 @@ def plot_cabinets(tables):
                         lw=1, label=f"{rate / 1000:g} kHz")
         ax.axhline(20 * np.log10(0.3), color="grey", lw=0.6, ls=":")
         ax.set_title(f"{m}: {design.MODELS[m][0]}", fontsize=9)
-        ax.set_ylim(-60, 0)
+        ax.set_ylim(-90, 0)
         ax.grid(True, which="both", lw=0.3)
     axes[0, 0].legend(fontsize=7)
     fig.supxlabel("Hz")
@@ -98,23 +115,63 @@ def plot_impulses(raw):
         ax.legend(fontsize=7)
         ax = axes[row, 1]
         spring = name.startswith("Type2")
-        span = slice(0, int((0.6 if spring else len(x) / rate) * rate))
+        span = slice(0, len(x))
         nfft = 512 if spring else 1024
         ax.specgram(x[span], NFFT=nfft, Fs=rate, noverlap=nfft * 7 // 8, cmap="magma", vmin=-130)
         ax.set_ylim(0, 8000 if spring else 16000)
-        ax.set_title(f"{name}: spectrogram" + (" (first 0.6 s)" if spring else ""), fontsize=9)
+        ax.set_title(f"{name}: spectrogram", fontsize=9)
     fig.tight_layout()
     fig.savefig(os.path.join(OUT, "impulses.png"), dpi=55)
     plt.close(fig)
 
 
+def band_decay_db(x, rate, hz):
+    """Backward-integrated energy (dB re its start) of the octave band around hz."""
+    sos = butter(2, [hz / np.sqrt(2), hz * np.sqrt(2)], "bandpass", fs=rate, output="sos")
+    y = sosfilt(sos, x)
+    edc = np.cumsum((y ** 2)[::-1])[::-1]
+    return 10 * np.log10(edc / edc[0] + 1e-30)
+
+
+def plot_decay(raw):
+    fig, axes = plt.subplots(1, 2, figsize=(11, 3.6), sharey=True)
+    lines = ["| response | " + " | ".join(f"{hz} Hz" for hz in DECAY_BANDS) + " |",
+             "|---|" + "---|" * len(DECAY_BANDS)]
+    for ax, name, rate in ((axes[0], "Type1_44100", 44100), (axes[1], "Type2_44100", 44100)):
+        x = np.fromfile(os.path.join(raw, name + ".f32"), np.float32).astype(float)
+        t = np.arange(len(x)) / rate
+        t60 = []
+        for hz in DECAY_BANDS:
+            db = band_decay_db(x, rate, hz)
+            ax.plot(t, db, lw=1, label=f"{hz} Hz")
+            i0, i1 = np.argmax(db < -5), np.argmax(db < -25)
+            t60.append(-60 / np.polyfit(t[i0:i1], db[i0:i1], 1)[0])
+        lines.append(f"| {name} | " + " | ".join(f"{v:.2f} s" for v in t60) + " |")
+        ax.set_title(f"{name}: energy decay per octave band", fontsize=9)
+        ax.set_ylim(-80, 0)
+        ax.grid(True, lw=0.3)
+        ax.legend(fontsize=7)
+        ax.set_xlabel("s")
+    axes[0].set_ylabel("dB")
+    fig.tight_layout()
+    fig.savefig(os.path.join(OUT, "decay.png"), dpi=62)
+    plt.close(fig)
+    return "\n".join(lines)
+
+
+DECAY_BANDS = (250, 500, 1000, 2000, 4000)
+
+
 def main():
     os.makedirs(OUT, exist_ok=True)
-    plot_cabinets(read_cabinets())
+    tables = read_cabinets()
+    plot_cabinets(tables)
+    print(voicing_table(tables))
     with tempfile.TemporaryDirectory() as raw:
         subprocess.run([sys.argv[1], "raw", raw], check=True)
         plot_curves(raw)
         plot_impulses(raw)
+        print(plot_decay(raw))
 
 
 if __name__ == "__main__":
