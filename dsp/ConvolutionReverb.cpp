@@ -83,35 +83,22 @@ void quantiseAccumulator(ConvolutionReverb& s)
 }
 }  // namespace
 
-bool convolutionReverbConfigure(ConvolutionReverb& state, const float* impulse,
-                                int32_t impulseLength, int32_t blockLength,
-                                int32_t blocksPerStep, const FftSizeCosts& table)
+namespace
 {
-    ConvolutionReverb& s = state;
-    std::memset(s.accumulator, 0, sizeof(s.accumulator));
-    s.ready = 0;
+// The FFT size and partition length that the configuration chooses for f impulse samples and
+// steps of L samples over h calls.
+struct Partitioning
+{
+    int32_t fftSize;          // E
+    int32_t partitionLength;  // F = E + 1 - L; 1 when no size qualifies (the reverb stays off)
+};
 
-    // Sizes and counters.
-    const int32_t f = impulseLength;
-    const int64_t h = blocksPerStep;
-    const int64_t b = blockLength;
-    const int64_t L = h * b;
-    s.impulseLength = f;
-    s.blockLength = blockLength;
-    s.stepLength = L;
-    s.blocksPerStep = h;
-    s.blocksGathered = 0;
-    s.outputBlockIndex = 0;
-    if (L > kConvStepCapacity)
-        return false;
-    std::memset(s.gatherBuffer, 0, sizeof(float) * static_cast<size_t>(L));
-    std::memset(s.outputBuffer, 0, sizeof(float) * static_cast<size_t>(L));
-    std::memset(s.handoverBuffer, 0, sizeof(float) * static_cast<size_t>(L));
-
-    // FFT size: the cheapest qualifying size by cost weight x partition count; on equal cost
-    // the earlier (smaller) size stays.
-    s.fftSize = static_cast<int32_t>(L);
-    s.partitionLength = 1;
+// The cheapest qualifying size by cost weight x partition count; on equal cost the earlier
+// (smaller) size stays. A size qualifies when its partition is longer than 0 and shorter than f
+// and a step still has at least one partition per call.
+Partitioning chooseFftSize(const FftSizeCosts& table, int32_t f, int64_t L, int64_t h)
+{
+    Partitioning chosen{ static_cast<int32_t>(L), 1 };
     float best = 7583333376.0f;
     for (int row = 0; row < kFftSizeCount; ++row)
     {
@@ -126,25 +113,30 @@ bool convolutionReverbConfigure(ConvolutionReverb& state, const float* impulse,
         if (cost < best)
         {
             best = cost;
-            s.fftSize = static_cast<int32_t>(size);
-            s.partitionLength = static_cast<int32_t>(P);
+            chosen = { static_cast<int32_t>(size), static_cast<int32_t>(P) };
         }
     }
-    if (s.partitionLength == 1)
-        return false;
+    return chosen;
+}
 
-    // Capacities of the record: a partitioning that does not fit leaves the engine off.
+// Whether the record holds a partitioning: the transform, the accumulator's f + 2E entries and
+// the nParts spectra of 2E floats each.
+bool fitsCapacities(int32_t f, int32_t E, int32_t F)
+{
+    const int64_t nParts = f / F + 1;
+    return 2 * static_cast<int64_t>(E) <= kConvSpectrumCapacity &&
+           static_cast<int64_t>(f) + 2 * static_cast<int64_t>(E) <= kConvAccumulatorCapacity &&
+           nParts * 2 * static_cast<int64_t>(E) <= kConvSpectraCapacity;
+}
+
+// Builds the FFT tables for E points and transforms every partition of the impulse response into
+// partitionSpectra (the sizes are already set).
+void transformPartitions(ConvolutionReverb& s, const float* impulse)
+{
+    const int32_t f = s.impulseLength;
     const int32_t E = s.fftSize;
     const int32_t F = s.partitionLength;
-    const int64_t nParts = f / F + 1;
-    if (2 * static_cast<int64_t>(E) > kConvSpectrumCapacity ||
-        static_cast<int64_t>(f) + 2 * static_cast<int64_t>(E) > kConvAccumulatorCapacity ||
-        nParts * 2 * static_cast<int64_t>(E) > kConvSpectraCapacity)
-        return false;
-
-    // Partition spectra; the FFT tables are built before the first partition's transform.
-    s.partitionsPerCall = static_cast<int32_t>(nParts / h);
-    s.inverseScale = 1.0f / static_cast<float>(E);
+    const int32_t nParts = partitionCount(s);
     std::memset(s.partitionWork, 0, sizeof(float) * static_cast<size_t>(2 * E));
     for (int32_t j = 0; j < nParts; ++j)
     {
@@ -178,9 +170,45 @@ bool convolutionReverbConfigure(ConvolutionReverb& state, const float* impulse,
         std::memcpy(s.partitionSpectra + static_cast<int64_t>(j) * 2 * E, work,
                     sizeof(float) * static_cast<size_t>(2 * E));
     }
+}
+}  // namespace
 
-    std::memset(s.inputSpectrum, 0, sizeof(float) * static_cast<size_t>(2 * E));
-    std::memset(s.accumulator, 0, sizeof(float) * static_cast<size_t>(f + 2 * E));
+bool convolutionReverbConfigure(ConvolutionReverb& state, const float* impulse,
+                                int32_t impulseLength, int32_t blockLength,
+                                int32_t blocksPerStep, const FftSizeCosts& table)
+{
+    ConvolutionReverb& s = state;
+    std::memset(s.accumulator, 0, sizeof(s.accumulator));
+    s.ready = 0;
+
+    // Sizes and counters.
+    const int32_t f = impulseLength;
+    const int64_t h = blocksPerStep;
+    const int64_t L = h * static_cast<int64_t>(blockLength);
+    s.impulseLength = f;
+    s.blockLength = blockLength;
+    s.stepLength = L;
+    s.blocksPerStep = h;
+    s.blocksGathered = 0;
+    s.outputBlockIndex = 0;
+    if (L > kConvStepCapacity)
+        return false;
+    std::memset(s.gatherBuffer, 0, sizeof(float) * static_cast<size_t>(L));
+    std::memset(s.outputBuffer, 0, sizeof(float) * static_cast<size_t>(L));
+    std::memset(s.handoverBuffer, 0, sizeof(float) * static_cast<size_t>(L));
+
+    const Partitioning chosen = chooseFftSize(table, f, L, h);
+    s.fftSize = chosen.fftSize;
+    s.partitionLength = chosen.partitionLength;
+    if (s.partitionLength == 1 || !fitsCapacities(f, s.fftSize, s.partitionLength))
+        return false;
+
+    s.partitionsPerCall = static_cast<int32_t>(partitionCount(s) / h);
+    s.inverseScale = 1.0f / static_cast<float>(s.fftSize);
+    transformPartitions(s, impulse);
+
+    // The accumulator is still clear from the start; the input spectrum starts silent.
+    std::memset(s.inputSpectrum, 0, sizeof(float) * static_cast<size_t>(2 * s.fftSize));
     s.ready = 1;
     return true;
 }
