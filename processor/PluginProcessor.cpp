@@ -521,7 +521,9 @@ void BrondavellJuceAudioProcessor::audioProcessorParameterChanged(juce::AudioPro
         if (id == "reverbType2" || id == "hqReverb")
         {
             const juce::ScopedLock lock(getCallbackLock());
-            prepareReverb();
+            // A restore prepares the reverb once, at its end, from the values it leaves.
+            if (restoresInProgress == 0)
+                prepareReverb();
         }
     }
 
