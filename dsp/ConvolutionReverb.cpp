@@ -130,14 +130,33 @@ bool fitsCapacities(int32_t f, int32_t E, int32_t F)
 }
 
 // Builds the FFT tables for E points and transforms every partition of the impulse response into
-// partitionSpectra (the sizes are already set).
+// partitionSpectra (the sizes are already set). Each partition is written straight into its slot
+// in bit-reversed order, where the bit reversal would have moved it (the reversal only moves
+// values, so the butterflies see the same input), and transformed there.
 void transformPartitions(ConvolutionReverb& s, const float* impulse)
 {
     const int32_t f = s.impulseLength;
     const int32_t E = s.fftSize;
     const int32_t F = s.partitionLength;
     const int32_t nParts = partitionCount(s);
-    std::memset(s.partitionWork, 0, sizeof(float) * static_cast<size_t>(2 * E));
+
+    std::memset(s.bitReversalTable, 0, sizeof(int32_t) * static_cast<size_t>(2 * E));
+    std::memset(s.twiddleTable, 0, sizeof(float) * static_cast<size_t>(2 * E));
+    complexFftMakeTwiddles(E / 2, s.bitReversalTable, s.twiddleTable);
+
+    // Where the bit reversal moves each point: point i's index runs through the reversal in the
+    // real parts, and its destination is kept in the imaginary part of point i.
+    float* destination = s.partitionWork;
+    for (int32_t i = 0; i < E; ++i)
+    {
+        destination[2 * i] = static_cast<float>(i);
+        destination[2 * i + 1] = 0.0f;
+    }
+    if (E > 2)
+        complexFftBitReverse(2 * E, s.bitReversalTable + 2, destination);
+    for (int32_t at = 0; at < E; ++at)
+        destination[2 * static_cast<int32_t>(destination[2 * at]) + 1] = static_cast<float>(at);
+
     for (int32_t j = 0; j < nParts; ++j)
     {
         const int32_t start = j * F;
@@ -146,29 +165,11 @@ void transformPartitions(ConvolutionReverb& s, const float* impulse)
         // samples enter the spectrum.
         if (count > E)
             count = E;
-        float* work = s.partitionWork;
+        float* spectrum = s.partitionSpectra + static_cast<int64_t>(j) * 2 * E;
+        std::memset(spectrum, 0, sizeof(float) * static_cast<size_t>(2 * E));
         for (int32_t i = 0; i < count; ++i)
-        {
-            work[2 * i] = impulse[start + i];
-            work[2 * i + 1] = 0.0f;
-        }
-        for (int32_t i = count; i < E; ++i)
-        {
-            work[2 * i] = 0.0f;
-            work[2 * i + 1] = 0.0f;
-        }
-        if (j == 0)
-        {
-            std::memset(s.bitReversalTable, 0, sizeof(int32_t) * static_cast<size_t>(2 * E));
-            std::memset(s.twiddleTable, 0, sizeof(float) * static_cast<size_t>(2 * E));
-            if (4 * s.bitReversalTable[0] < 2 * E)
-                complexFftMakeTwiddles(E / 2, s.bitReversalTable, s.twiddleTable);
-        }
-        if (E > 2)
-            complexFftBitReverse(2 * E, s.bitReversalTable + 2, work);
-        complexFftForward(2 * E, work, s.twiddleTable);
-        std::memcpy(s.partitionSpectra + static_cast<int64_t>(j) * 2 * E, work,
-                    sizeof(float) * static_cast<size_t>(2 * E));
+            spectrum[2 * static_cast<int32_t>(destination[2 * i + 1])] = impulse[start + i];
+        complexFftForward(2 * E, spectrum, s.twiddleTable);
     }
 }
 }  // namespace
