@@ -552,6 +552,25 @@ void BrondavellJuceAudioProcessor::audioProcessorParameterChanged(juce::AudioPro
     }
 }
 
+// A state restore calls beginRestore before its first parameter change and finishRestore as its
+// closing preparation. In between, the reverb switches' reactions skip their set-ups: the closing
+// preparation rebuilds the reverb from the values the restore leaves (and from any that other
+// threads set meanwhile, since it reads them inside the lock after the count drops). So a restore
+// rebuilds the reverb once, and holds the lock no longer than one preparation at a time.
+void BrondavellJuceAudioProcessor::beginRestore()
+{
+    const juce::ScopedLock lock(getCallbackLock());
+    ++restoresInProgress;
+}
+
+void BrondavellJuceAudioProcessor::finishRestore()
+{
+    // lastBlockSize is the audio thread's: read it where no block runs.
+    const juce::ScopedLock lock(getCallbackLock());
+    --restoresInProgress;
+    prepareToPlay(getSampleRate(), lastBlockSize);
+}
+
 // The framework's plug-in clients create one processor per instance through this hook.
 juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()
 {

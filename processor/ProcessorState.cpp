@@ -141,21 +141,3 @@ void BrondavellJuceAudioProcessor::raiseEditorRelayout()
             raiseRelayoutFlag(*alive);
     });
 }
-
-// Between these two the reverb switches' reactions skip their set-ups: the closing preparation
-// rebuilds the reverb from the values the restore leaves (and from any that other threads set
-// meanwhile, since it reads them inside the lock after the count drops). So a restore rebuilds the
-// reverb once, and no lock is held for longer than one preparation.
-void BrondavellJuceAudioProcessor::beginRestore()
-{
-    const juce::ScopedLock lock(getCallbackLock());
-    ++restoresInProgress;
-}
-
-void BrondavellJuceAudioProcessor::finishRestore()
-{
-    // lastBlockSize is the audio thread's: read it where no block runs.
-    const juce::ScopedLock lock(getCallbackLock());
-    --restoresInProgress;
-    prepareToPlay(getSampleRate(), lastBlockSize);
-}
