@@ -185,7 +185,8 @@ bool convolutionReverbConfigure(ConvolutionReverb& state, const float* impulse,
     // Sizes and counters.
     const int32_t f = impulseLength;
     const int64_t h = blocksPerStep;
-    const int64_t L = h * static_cast<int64_t>(blockLength);
+    const int64_t b = blockLength;
+    const int64_t L = h * b;
     s.impulseLength = f;
     s.blockLength = blockLength;
     s.stepLength = L;
