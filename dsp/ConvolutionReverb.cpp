@@ -83,6 +83,97 @@ void quantiseAccumulator(ConvolutionReverb& s)
 }
 }  // namespace
 
+namespace
+{
+// The FFT size and partition length that the configuration chooses for f impulse samples and
+// steps of L samples over h calls.
+struct Partitioning
+{
+    int32_t fftSize;          // E
+    int32_t partitionLength;  // F = E + 1 - L; 1 when no size qualifies (the reverb stays off)
+};
+
+// The cheapest qualifying size by cost weight x partition count; on equal cost the earlier
+// (smaller) size stays. A size qualifies when its partition is longer than 0 and shorter than f
+// and a step still has at least one partition per call.
+Partitioning chooseFftSize(const FftSizeCosts& table, int32_t f, int64_t L, int64_t h)
+{
+    Partitioning chosen{ static_cast<int32_t>(L), 1 };
+    float best = 7583333376.0f;
+    for (int row = 0; row < kFftSizeCount; ++row)
+    {
+        const int64_t size = table.sizes[row];
+        const int64_t P = size + 1 - L;
+        if (!(P > 0 && P < f))
+            continue;
+        if ((f / P + 1) / h < 1)
+            continue;
+        const float cost = static_cast<float>(table.costs[row]) *
+                           std::ceil(static_cast<float>(f) / static_cast<float>(P));
+        if (cost < best)
+        {
+            best = cost;
+            chosen = { static_cast<int32_t>(size), static_cast<int32_t>(P) };
+        }
+    }
+    return chosen;
+}
+
+// Whether the record holds a partitioning: the transform, the accumulator's f + 2E entries and
+// the nParts spectra of 2E floats each.
+bool fitsCapacities(int32_t f, int32_t E, int32_t F)
+{
+    const int64_t nParts = f / F + 1;
+    return 2 * static_cast<int64_t>(E) <= kConvSpectrumCapacity &&
+           static_cast<int64_t>(f) + 2 * static_cast<int64_t>(E) <= kConvAccumulatorCapacity &&
+           nParts * 2 * static_cast<int64_t>(E) <= kConvSpectraCapacity;
+}
+
+// Builds the FFT tables for E points and transforms every partition of the impulse response into
+// partitionSpectra (the sizes are already set). Each partition is written straight into its slot
+// in bit-reversed order, where the bit reversal would have moved it (the reversal only moves
+// values, so the butterflies see the same input), and transformed there.
+void transformPartitions(ConvolutionReverb& s, const float* impulse)
+{
+    const int32_t f = s.impulseLength;
+    const int32_t E = s.fftSize;
+    const int32_t F = s.partitionLength;
+    const int32_t nParts = partitionCount(s);
+
+    std::memset(s.bitReversalTable, 0, sizeof(int32_t) * static_cast<size_t>(2 * E));
+    std::memset(s.twiddleTable, 0, sizeof(float) * static_cast<size_t>(2 * E));
+    complexFftMakeTwiddles(E / 2, s.bitReversalTable, s.twiddleTable);
+
+    // Where the bit reversal moves each point: point i's index runs through the reversal in the
+    // real parts, and its destination is kept in the imaginary part of point i.
+    float* destination = s.partitionWork;
+    for (int32_t i = 0; i < E; ++i)
+    {
+        destination[2 * i] = static_cast<float>(i);
+        destination[2 * i + 1] = 0.0f;
+    }
+    if (E > 2)
+        complexFftBitReverse(2 * E, s.bitReversalTable + 2, destination);
+    for (int32_t at = 0; at < E; ++at)
+        destination[2 * static_cast<int32_t>(destination[2 * at]) + 1] = static_cast<float>(at);
+
+    for (int32_t j = 0; j < nParts; ++j)
+    {
+        const int32_t start = j * F;
+        int32_t count = j < nParts - 1 ? F : f - start;
+        // With b = 0 a partition is one sample longer than the transform: only its first E
+        // samples enter the spectrum.
+        if (count > E)
+            count = E;
+        float* spectrum = s.partitionSpectra + static_cast<int64_t>(j) * 2 * E;
+        std::memset(spectrum, 0, sizeof(float) * static_cast<size_t>(2 * E));
+        for (int32_t i = 0; i < count; ++i)
+            spectrum[2 * static_cast<int32_t>(destination[2 * i + 1])] = impulse[start + i];
+        complexFftForward(2 * E, spectrum, s.twiddleTable);
+    }
+}
+}  // namespace
+
 bool convolutionReverbConfigure(ConvolutionReverb& state, const float* impulse,
                                 int32_t impulseLength, int32_t blockLength,
                                 int32_t blocksPerStep, const FftSizeCosts& table)
@@ -108,79 +199,18 @@ bool convolutionReverbConfigure(ConvolutionReverb& state, const float* impulse,
     std::memset(s.outputBuffer, 0, sizeof(float) * static_cast<size_t>(L));
     std::memset(s.handoverBuffer, 0, sizeof(float) * static_cast<size_t>(L));
 
-    // FFT size: the cheapest qualifying size by cost weight x partition count; on equal cost
-    // the earlier (smaller) size stays.
-    s.fftSize = static_cast<int32_t>(L);
-    s.partitionLength = 1;
-    float best = 7583333376.0f;
-    for (int row = 0; row < kFftSizeCount; ++row)
-    {
-        const int64_t size = table.sizes[row];
-        const int64_t P = size + 1 - L;
-        if (!(P > 0 && P < f))
-            continue;
-        if ((f / P + 1) / h < 1)
-            continue;
-        const float cost = static_cast<float>(table.costs[row]) *
-                           std::ceil(static_cast<float>(f) / static_cast<float>(P));
-        if (cost < best)
-        {
-            best = cost;
-            s.fftSize = static_cast<int32_t>(size);
-            s.partitionLength = static_cast<int32_t>(P);
-        }
-    }
-    if (s.partitionLength == 1)
+    const Partitioning chosen = chooseFftSize(table, f, L, h);
+    s.fftSize = chosen.fftSize;
+    s.partitionLength = chosen.partitionLength;
+    if (s.partitionLength == 1 || !fitsCapacities(f, s.fftSize, s.partitionLength))
         return false;
 
-    // Capacities of the record: a partitioning that does not fit leaves the engine off.
-    const int32_t E = s.fftSize;
-    const int32_t F = s.partitionLength;
-    const int64_t nParts = f / F + 1;
-    if (2 * static_cast<int64_t>(E) > kConvSpectrumCapacity ||
-        static_cast<int64_t>(f) + 2 * static_cast<int64_t>(E) > kConvAccumulatorCapacity ||
-        nParts * 2 * static_cast<int64_t>(E) > kConvSpectraCapacity)
-        return false;
+    s.partitionsPerCall = static_cast<int32_t>(partitionCount(s) / h);
+    s.inverseScale = 1.0f / static_cast<float>(s.fftSize);
+    transformPartitions(s, impulse);
 
-    // Partition spectra; the FFT tables are built before the first partition's transform.
-    s.partitionsPerCall = static_cast<int32_t>(nParts / h);
-    s.inverseScale = 1.0f / static_cast<float>(E);
-    std::memset(s.partitionWork, 0, sizeof(float) * static_cast<size_t>(2 * E));
-    for (int32_t j = 0; j < nParts; ++j)
-    {
-        const int32_t start = j * F;
-        int32_t count = j < nParts - 1 ? F : f - start;
-        // With b = 0 a partition is one sample longer than the transform: only its first E
-        // samples enter the spectrum.
-        if (count > E)
-            count = E;
-        float* work = s.partitionWork;
-        for (int32_t i = 0; i < count; ++i)
-        {
-            work[2 * i] = impulse[start + i];
-            work[2 * i + 1] = 0.0f;
-        }
-        for (int32_t i = count; i < E; ++i)
-        {
-            work[2 * i] = 0.0f;
-            work[2 * i + 1] = 0.0f;
-        }
-        if (j == 0)
-        {
-            std::memset(s.bitReversalTable, 0, sizeof(int32_t) * static_cast<size_t>(2 * E));
-            std::memset(s.twiddleTable, 0, sizeof(float) * static_cast<size_t>(2 * E));
-            if (4 * s.bitReversalTable[0] < 2 * E)
-                complexFftMakeTwiddles(E / 2, s.bitReversalTable, s.twiddleTable);
-        }
-        if (E > 2)
-            complexFftBitReverse(2 * E, s.bitReversalTable + 2, work);
-        complexFftForward(2 * E, work, s.twiddleTable);
-        std::memcpy(s.partitionSpectra + static_cast<int64_t>(j) * 2 * E, work,
-                    sizeof(float) * static_cast<size_t>(2 * E));
-    }
-
-    std::memset(s.inputSpectrum, 0, sizeof(float) * static_cast<size_t>(2 * E));
-    std::memset(s.accumulator, 0, sizeof(float) * static_cast<size_t>(f + 2 * E));
+    // The accumulator is still clear from the start; the input spectrum starts silent.
+    std::memset(s.inputSpectrum, 0, sizeof(float) * static_cast<size_t>(2 * s.fftSize));
     s.ready = 1;
     return true;
 }

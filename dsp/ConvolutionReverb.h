@@ -29,7 +29,7 @@ struct ConvolutionReverb
     int32_t blockLength;       // b: samples per call
     int32_t fftSize;           // E: transform length in complex points
     int32_t partitionLength;   // F = E + 1 - L
-    float partitionWork[kConvPartitionWorkCapacity];  // set-up's transform area (2E used)
+    float partitionWork[kConvPartitionWorkCapacity];  // set-up's scratch: the bit reversal's moves (2E used)
     int64_t blocksPerStep;     // h: calls per step; h < 2 selects direct mode
     int64_t stepLength;        // L = h x b
     int32_t partitionsPerCall; // G = nParts / h

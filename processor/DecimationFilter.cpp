@@ -1,6 +1,7 @@
 #include "DecimationFilter.h"
 
 #include <cstring>
+#include <vector>
 
 #include "AudioTables.h"
 
@@ -32,4 +33,36 @@ int32_t decimationFilterRun(DecimationFilter& filter, const float* input, int32_
         output[k] = sum;
     }
     return k;
+}
+
+namespace
+{
+struct DecimatedResponses
+{
+    std::vector<float> samples[2][2][2];  // [type2][rate index][factor 4]
+    DecimatedResponse views[2][2][2];
+
+    DecimatedResponses()
+    {
+        for (const bool type2 : { false, true })
+            for (const int rate : { kBaseRate44100, kBaseRate48000 })
+                for (const bool byFour : { false, true })
+                {
+                    const auto& source = (type2 ? kReverbImpulseType2 : kReverbImpulseType1)[rate];
+                    const int32_t factor = byFour ? 4 : 2;
+                    auto& out = samples[type2][rate][byFour];
+                    out.resize(static_cast<size_t>((source.length + factor - 1) / factor));
+                    DecimationFilter filter;
+                    decimationFilterSetUp(filter, factor);
+                    const int32_t length = decimationFilterRun(filter, source.samples, source.length, out.data());
+                    views[type2][rate][byFour] = { out.data(), length };
+                }
+    }
+};
+}
+
+const DecimatedResponse& decimatedReverbResponse(bool type2, int rateIndex, int32_t factor)
+{
+    static const DecimatedResponses responses;
+    return responses.views[type2 ? 1 : 0][rateIndex == kBaseRate48000 ? 1 : 0][factor == 4 ? 1 : 0];
 }

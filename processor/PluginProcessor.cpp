@@ -105,6 +105,8 @@ BrondavellJuceAudioProcessor::BrondavellJuceAudioProcessor()
     selectCabinet(8 - 2, 44100);
     tuneFirstOrderFilters(44100.0f);
     decimationFilterSetUp(decimationFilter, 4);
+    // The first processor computes the shared decimated responses here, off the audio thread.
+    decimatedIr = decimatedReverbResponse(false, kBaseRate44100, 4).samples;
 
     // Index order: the host's parameter order, the editor's control order and the state's order.
     addParameter(preGainClean = new juce::AudioParameterFloat("preGainClean", "Pre Gain Clean", 0.0f, 10.0f, 1.0f));
@@ -420,27 +422,26 @@ void BrondavellJuceAudioProcessor::prepareReverb()
     else if (r == 176400 || r == 192000)
         a /= 4;
 
-    // The engine is cleared and off from here until it is configured again (the accumulator is
-    // cleared by the configuration itself, or below on the paths that skip it).
+    // The engine is off from here until it is configured again (the accumulator is cleared by the
+    // configuration itself, or below on the path that skips it).
     reverbConvolution.ready = 0;
-    std::memset(decimatedIr, 0, sizeof(decimatedIr));
 
-    const auto& impulse = (reverbType2->get() ? kReverbImpulseType2 : kReverbImpulseType1)[tableIndexFor(baseRate)];
+    const bool type2 = reverbType2->get();
+    const auto& impulse = (type2 ? kReverbImpulseType2 : kReverbImpulseType1)[tableIndexFor(baseRate)];
     const int32_t c = hqReverb->get() ? 2 : 4;
     decimationFilterSetUp(decimationFilter, c);
+    decimatedIr = decimatedReverbResponse(type2, tableIndexFor(baseRate), c).samples;
 
-    const int32_t decimatedCount = (impulse.length + c - 1) / c;
-    if (a < 1 || decimatedCount > static_cast<int32_t>(std::size(decimatedIr)))
+    if (a < 1)
     {
-        // No block at the base rate to serve (or no room for the response): the reverb stays off
-        // until the block length or a reverb switch changes.
+        // No block at the base rate to serve: the reverb stays off until the block length or a
+        // reverb switch changes.
         std::memset(reverbConvolution.accumulator, 0, sizeof(reverbConvolution.accumulator));
         reverbInitialised = true;
         return;
     }
 
     const int32_t h = std::min(128, std::max(1, 1024 / a));
-    decimationFilterRun(decimationFilter, impulse.samples, impulse.length, decimatedIr);
 
     // Sizes, FFT size choice and partition spectra; leaves the engine off when no partitioning
     // fits its capacities.
@@ -520,7 +521,9 @@ void BrondavellJuceAudioProcessor::audioProcessorParameterChanged(juce::AudioPro
         if (id == "reverbType2" || id == "hqReverb")
         {
             const juce::ScopedLock lock(getCallbackLock());
-            prepareReverb();
+            // A restore prepares the reverb once, at its end, from the values it leaves.
+            if (restoresInProgress == 0)
+                prepareReverb();
         }
     }
 
@@ -547,6 +550,25 @@ void BrondavellJuceAudioProcessor::audioProcessorParameterChanged(juce::AudioPro
             toneStackSetControls(driveToneStack, bassDrive->get(), mediumDrive->get(), highDrive->get());
         }
     }
+}
+
+// A state restore calls beginRestore before its first parameter change and finishRestore as its
+// closing preparation. In between, the reverb switches' reactions skip their set-ups: the closing
+// preparation rebuilds the reverb from the values the restore leaves (and from any that other
+// threads set meanwhile, since it reads them inside the lock after the count drops). So a restore
+// rebuilds the reverb once, and holds the lock no longer than one preparation at a time.
+void BrondavellJuceAudioProcessor::beginRestore()
+{
+    const juce::ScopedLock lock(getCallbackLock());
+    ++restoresInProgress;
+}
+
+void BrondavellJuceAudioProcessor::finishRestore()
+{
+    // lastBlockSize is the audio thread's: read it where no block runs.
+    const juce::ScopedLock lock(getCallbackLock());
+    --restoresInProgress;
+    prepareToPlay(getSampleRate(), lastBlockSize);
 }
 
 // The framework's plug-in clients create one processor per instance through this hook.

@@ -57,16 +57,21 @@ private:
     void prepareReverb();
     void retuneDriveFilters(float flavor, int baseRate);
     void raiseEditorRelayout();
+    void beginRestore();
+    void finishRestore();
 
     // Working copies of the block for the presence band and the reverb path.
     float presenceScratch[16384];
     float reverbScratch[8192];
-    // The selected impulse response at the reverb rate.
-    float decimatedIr[200000];
+    // The selected impulse response at the reverb rate: one of the shared decimated responses.
+    const float* decimatedIr = nullptr;
 
     int32_t lastBlockSize = 0;   // length of the last block that passed the size check
     int32_t prevBlockSize = 0;   // lastBlockSize as the previous block's bookkeeping left it
     bool reverbInitialised = false;
+    // State restores between their first parameter change and their closing preparation; while
+    // one runs, the reverb switches' reactions leave the set-up to it. Guarded by the callback lock.
+    int restoresInProgress = 0;
 
     BiquadCascade cabinetFilter;
     BiquadCascade cabinetLowPass;

@@ -95,6 +95,7 @@ void BrondavellJuceAudioProcessor::setStateInformation(const void* data, int siz
     if (settings == nullptr)
         return;
 
+    beginRestore();
     if (settings->getTagName().equalsIgnoreCase(kStateTag))
     {
         for (auto* parameter : getParameters())
@@ -120,11 +121,7 @@ void BrondavellJuceAudioProcessor::setStateInformation(const void* data, int siz
 
     raiseEditorRelayout();
 
-    {
-        // lastBlockSize is the audio thread's: read it where no block runs.
-        const juce::ScopedLock lock(getCallbackLock());
-        prepareToPlay(getSampleRate(), lastBlockSize);
-    }
+    finishRestore();
     reset();
 }
 

@@ -19,7 +19,7 @@ struct ProcessorTestAccess
     static int32_t& prevBlockSize(Processor& p) { return p.prevBlockSize; }
     static bool& reverbInitialised(Processor& p) { return p.reverbInitialised; }
     static ConvolutionReverb& reverb(Processor& p) { return p.reverbConvolution; }
-    static float* decimatedIr(Processor& p) { return p.decimatedIr; }
+    static const float* decimatedIr(Processor& p) { return p.decimatedIr; }
     static DecimationFilter& decimation(Processor& p) { return p.decimationFilter; }
     static BiquadCascade& cabinetFilter(Processor& p) { return p.cabinetFilter; }
     static BiquadCascade& cabinetLowPass(Processor& p) { return p.cabinetLowPass; }

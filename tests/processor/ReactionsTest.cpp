@@ -177,6 +177,40 @@ TEST(ReactionsTest, RestoreOfUnchangedStateStillRunsEveryReactionAndThePreparati
     EXPECT_EQ(Access::reverb(*p).ready, 1);
 }
 
+// A restore rebuilds the reverb once, at its end, instead of at each reverb switch. A switch that
+// changes while the restore runs (here from a listener of the last parameter it sets, as host
+// automation on another thread might) is still applied, and after the restore the switches'
+// reactions rebuild the reverb again.
+TEST(ReactionsTest, ReverbSwitchChangedDuringARestoreIsApplied)
+{
+    struct FlipsHqReverb : juce::AudioProcessorParameter::Listener
+    {
+        BrondavellJuceAudioProcessor& processor;
+        explicit FlipsHqReverb(BrondavellJuceAudioProcessor& p) : processor(p) {}
+        void parameterValueChanged(int, float) override { setPlain(processor.hqReverb, 1); }
+        void parameterGestureChanged(int, bool) override {}
+    };
+
+    auto p = makeProcessor();
+    prepare(*p, 44100.0);
+    processSignal(*p, 512);
+    juce::MemoryBlock saved;  // hqReverb off, type 1
+    p->getStateInformation(saved);
+    setPlain(p->reverbType2, 1);
+
+    FlipsHqReverb flipper(*p);
+    p->cab->addListener(&flipper);
+    p->setStateInformation(saved.getData(), static_cast<int>(saved.getSize()));
+    p->cab->removeListener(&flipper);
+    EXPECT_TRUE(p->hqReverb->get());
+    EXPECT_EQ(Access::reverb(*p).impulseLength, 63932 / 2);  // type 1 at half the base rate
+    EXPECT_EQ(Access::decimation(*p).factor, 2);
+
+    setPlain(p->hqReverb, 0);
+    EXPECT_EQ(Access::reverb(*p).impulseLength, 63932 / 4);
+    EXPECT_EQ(Access::reverb(*p).ready, 1);
+}
+
 // A reaction on the audio thread between two render calls, and one inside a render call (some
 // wrappers deliver automation while they hold the lock), neither deadlocks nor is dropped.
 TEST(ReactionsTest, ReactionsOnTheAudioThreadNeitherDeadlockNorGetLost)

@@ -102,6 +102,9 @@ TEST(ReverbSetUpTest, WorkedExamples)
     }
 }
 
+// The decimated response that the set-up uses is the selected response run through the selected
+// decimation filter, for every response, base rate and factor (the higher rates use their base
+// rate's tables).
 TEST(ReverbSetUpTest, DecimatesTheSelectedResponse)
 {
     struct Case
@@ -111,15 +114,18 @@ TEST(ReverbSetUpTest, DecimatesTheSelectedResponse)
         const ImpulseResponse& source;
     };
     const Case cases[] = {
+        { 44100.0, false, false, kReverbImpulseType1[kBaseRate44100] },
+        { 176400.0, true, false, kReverbImpulseType1[kBaseRate44100] },
         { 44100.0, false, true, kReverbImpulseType2[kBaseRate44100] },
         { 88200.0, true, true, kReverbImpulseType2[kBaseRate44100] },
-        { 96000.0, false, true, kReverbImpulseType2[kBaseRate48000] },
-        { 192000.0, true, false, kReverbImpulseType1[kBaseRate48000] },
         { 48000.0, false, false, kReverbImpulseType1[kBaseRate48000] },
+        { 192000.0, true, false, kReverbImpulseType1[kBaseRate48000] },
+        { 96000.0, false, true, kReverbImpulseType2[kBaseRate48000] },
+        { 48000.0, true, true, kReverbImpulseType2[kBaseRate48000] },
     };
     for (const auto& c : cases)
     {
-        SCOPED_TRACE(c.rate);
+        SCOPED_TRACE(std::to_string(c.rate) + (c.hq ? ", hq" : "") + (c.type2 ? ", type 2" : ", type 1"));
         auto p = setUp(c.rate, 1024, c.hq, c.type2);
         const int factor = c.hq ? 2 : 4;
         std::vector<float> expected(200000, 0.0f);
@@ -127,7 +133,7 @@ TEST(ReverbSetUpTest, DecimatesTheSelectedResponse)
         decimationFilterSetUp(filter, factor);
         const int computed = decimationFilterRun(filter, c.source.samples, c.source.length, expected.data());
         EXPECT_EQ(computed, (c.source.length + factor - 1) / factor);
-        EXPECT_EQ(std::memcmp(Access::decimatedIr(*p), expected.data(), sizeof(float) * expected.size()), 0);
+        EXPECT_EQ(std::memcmp(Access::decimatedIr(*p), expected.data(), sizeof(float) * static_cast<size_t>(computed)), 0);
         EXPECT_EQ(Access::reverb(*p).impulseLength, c.source.length / factor);
     }
 }
