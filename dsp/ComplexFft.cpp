@@ -1,28 +1,63 @@
+// The structure of this FFT (bit reversal with its index table, first, middle and last radix-4
+// stages, the twiddle table stored in bit-reversed order) follows the complex DFT of the
+// General Purpose FFT Package by Takuya Ooura (fft4g.c, Copyright Takuya OOURA, 1996-2001),
+// which its author lets anyone use, copy, modify and distribute, asking that modified code
+// refer to that package.
+//
+// Every routine is written once as a template over the element type: `float` for one transform,
+// `FloatLanes` for four transforms side by side in lanes (float i of transform q at [4i + q]).
+// Each lane performs exactly the scalar operation sequence, so both give the same bits.
 #include "ComplexFft.h"
 
 #include <cmath>
 
+#include "FloatLanes.h"
+
 namespace
 {
-inline void swapPoints(float* a, int j1, int k1)
+// Access to float index i of the data: one transform, or four in lanes.
+template <typename T>
+struct Points;
+
+template <>
+struct Points<float>
 {
-    const float xr = a[j1], xi = a[j1 + 1];
-    const float yr = a[k1], yi = a[k1 + 1];
-    a[j1] = yr;
-    a[j1 + 1] = yi;
-    a[k1] = xr;
-    a[k1 + 1] = xi;
+    float* a;
+    float get(int i) const { return a[i]; }
+    void set(int i, float x) const { a[i] = x; }
+};
+
+template <>
+struct Points<FloatLanes>
+{
+    float* a;
+    FloatLanes get(int i) const { return FloatLanes::load(a + 4 * i); }
+    void set(int i, FloatLanes x) const { x.store(a + 4 * i); }
+};
+
+// Swaps two points; with Conjugate, negates both imaginary parts as well.
+template <bool Conjugate, typename T>
+inline void swapPoints(Points<T> d, int j1, int k1)
+{
+    const T xr = d.get(j1), yr = d.get(k1);
+    T xi = d.get(j1 + 1), yi = d.get(k1 + 1);
+    if constexpr (Conjugate)
+    {
+        xi = -xi;
+        yi = -yi;
+    }
+    d.set(j1, yr);
+    d.set(j1 + 1, yi);
+    d.set(k1, xr);
+    d.set(k1 + 1, xi);
 }
 
-// Swaps two points and conjugates both.
-inline void swapPointsConj(float* a, int j1, int k1)
+// Negates the imaginary part of a point that the permutation leaves in place (Conjugate only).
+template <bool Conjugate, typename T>
+inline void conjugateFixed([[maybe_unused]] Points<T> d, [[maybe_unused]] int k1)
 {
-    const float xr = a[j1], xi = -a[j1 + 1];
-    const float yr = a[k1], yi = -a[k1 + 1];
-    a[j1] = yr;
-    a[j1 + 1] = yi;
-    a[k1] = xr;
-    a[k1 + 1] = xi;
+    if constexpr (Conjugate)
+        d.set(k1 + 1, -d.get(k1 + 1));
 }
 
 // Builds the bit-reversal index table in ip; returns m and sets l.
@@ -41,31 +76,11 @@ inline int buildBitReversalTable(int n, int32_t* ip, int& l)
     return m;
 }
 
-// Bit reversal of the n / 2 points of a; with Conjugate, every imaginary part is negated as well
+// Bit reversal of the n / 2 points; with Conjugate, every imaginary part is negated as well
 // (swapped points and fixed points alike).
-template <bool Conjugate>
-inline void swapFor(float* a, int j1, int k1)
+template <bool Conjugate, typename T>
+void bitReverse(int n, int32_t* ip, Points<T> d)
 {
-    if constexpr (Conjugate)
-        swapPointsConj(a, j1, k1);
-    else
-        swapPoints(a, j1, k1);
-}
-
-// Negates the imaginary part of a point that the permutation leaves in place (Conjugate only).
-template <bool Conjugate>
-inline void conjugateFixed([[maybe_unused]] float* a, [[maybe_unused]] int k1)
-{
-    if constexpr (Conjugate)
-        a[k1 + 1] = -a[k1 + 1];
-}
-
-template <bool Conjugate>
-void bitReverse(int n, int32_t* ip, float* a)
-{
-    const auto swap = [a](int j1, int k1) { swapFor<Conjugate>(a, j1, k1); };
-    const auto conjugate = [a](int k1) { conjugateFixed<Conjugate>(a, k1); };
-
     int l = 0;
     const int m = buildBitReversalTable(n, ip, l);
     const int m2 = 2 * m;
@@ -77,104 +92,217 @@ void bitReverse(int n, int32_t* ip, float* a)
             {
                 int j1 = 2 * j + ip[k];
                 int k1 = 2 * k + ip[j];
-                swap(j1, k1);
+                swapPoints<Conjugate>(d, j1, k1);
                 j1 += m2;
                 k1 += 2 * m2;
-                swap(j1, k1);
+                swapPoints<Conjugate>(d, j1, k1);
                 j1 += m2;
                 k1 -= m2;
-                swap(j1, k1);
+                swapPoints<Conjugate>(d, j1, k1);
                 j1 += m2;
                 k1 += 2 * m2;
-                swap(j1, k1);
+                swapPoints<Conjugate>(d, j1, k1);
             }
             const int fixed = 2 * k + ip[k];
-            conjugate(fixed);
+            conjugateFixed<Conjugate>(d, fixed);
             const int j1 = fixed + m2;
             const int k1 = j1 + m2;
-            swap(j1, k1);
-            conjugate(k1 + m2);
+            swapPoints<Conjugate>(d, j1, k1);
+            conjugateFixed<Conjugate>(d, k1 + m2);
         }
     }
     else
     {
-        conjugate(0);
-        conjugate(m2);
+        conjugateFixed<Conjugate>(d, 0);
+        conjugateFixed<Conjugate>(d, m2);
         for (int k = 1; k < m; ++k)
         {
             for (int j = 0; j < k; ++j)
             {
                 int j1 = 2 * j + ip[k];
                 int k1 = 2 * k + ip[j];
-                swap(j1, k1);
+                swapPoints<Conjugate>(d, j1, k1);
                 j1 += m2;
                 k1 += m2;
-                swap(j1, k1);
+                swapPoints<Conjugate>(d, j1, k1);
             }
             const int fixed = 2 * k + ip[k];
-            conjugate(fixed);
-            conjugate(fixed + m2);
+            conjugateFixed<Conjugate>(d, fixed);
+            conjugateFixed<Conjugate>(d, fixed + m2);
         }
     }
 }
 
-// Radix-4 butterfly without twiddle factors at start j, span l.
-inline void butterflyPlain(float* a, int j, int l)
+// Radix-4 butterfly without twiddle factors at start j, span l; with Conjugate (the inverse's
+// last stage) every output is conjugated.
+template <bool Conjugate, typename T>
+inline void butterflyPlain(Points<T> d, int j, int l)
 {
     const int j1 = j + l, j2 = j1 + l, j3 = j2 + l;
-    const float x0r = a[j] + a[j1];
-    const float x0i = a[j + 1] + a[j1 + 1];
-    const float x1r = a[j] - a[j1];
-    const float x1i = a[j + 1] - a[j1 + 1];
-    const float x2r = a[j2] + a[j3];
-    const float x2i = a[j2 + 1] + a[j3 + 1];
-    const float x3r = a[j2] - a[j3];
-    const float x3i = a[j2 + 1] - a[j3 + 1];
-    a[j] = x0r + x2r;
-    a[j + 1] = x0i + x2i;
-    a[j2] = x0r - x2r;
-    a[j2 + 1] = x0i - x2i;
-    a[j1] = x1r - x3i;
-    a[j1 + 1] = x1i + x3r;
-    a[j3] = x1r + x3i;
-    a[j3 + 1] = x1i - x3r;
+    const T x0r = d.get(j) + d.get(j1);
+    const T x0i = d.get(j + 1) + d.get(j1 + 1);
+    const T x1r = d.get(j) - d.get(j1);
+    const T x1i = d.get(j + 1) - d.get(j1 + 1);
+    const T x2r = d.get(j2) + d.get(j3);
+    const T x2i = d.get(j2 + 1) + d.get(j3 + 1);
+    const T x3r = d.get(j2) - d.get(j3);
+    const T x3i = d.get(j2 + 1) - d.get(j3 + 1);
+    const auto im = [](T v) {
+        if constexpr (Conjugate)
+            return -v;
+        else
+            return v;
+    };
+    d.set(j, x0r + x2r);
+    d.set(j + 1, im(x0i + x2i));
+    d.set(j2, x0r - x2r);
+    d.set(j2 + 1, im(x0i - x2i));
+    d.set(j1, x1r - x3i);
+    d.set(j1 + 1, im(x1i + x3r));
+    d.set(j3, x1r + x3i);
+    d.set(j3 + 1, im(x1i - x3r));
 }
 
-// Last stage of the inverse: the plain butterfly with every output conjugated.
-inline void butterflyPlainConj(float* a, int j, int l)
+// Radix-2 butterflies of the last stage for odd powers of two; with Conjugate every output is
+// conjugated.
+template <bool Conjugate, typename T>
+inline void lastStageRadix2(Points<T> d, int l)
 {
-    const int j1 = j + l, j2 = j1 + l, j3 = j2 + l;
-    const float x0r = a[j] + a[j1];
-    const float x0i = a[j + 1] + a[j1 + 1];
-    const float x1r = a[j] - a[j1];
-    const float x1i = a[j + 1] - a[j1 + 1];
-    const float x2r = a[j2] + a[j3];
-    const float x2i = a[j2 + 1] + a[j3 + 1];
-    const float x3r = a[j2] - a[j3];
-    const float x3i = a[j2 + 1] - a[j3 + 1];
-    a[j] = x0r + x2r;
-    a[j + 1] = -(x0i + x2i);
-    a[j2] = x0r - x2r;
-    a[j2 + 1] = -(x0i - x2i);
-    a[j1] = x1r - x3i;
-    a[j1 + 1] = -(x1i + x3r);
-    a[j3] = x1r + x3i;
-    a[j3 + 1] = -(x1i - x3r);
+    for (int j = 0; j < l; j += 2)
+    {
+        const int j1 = j + l;
+        const T x0r = d.get(j) - d.get(j1);
+        const T x0i = d.get(j + 1) - d.get(j1 + 1);
+        const T sumR = d.get(j) + d.get(j1);
+        const T sumI = d.get(j + 1) + d.get(j1 + 1);
+        d.set(j, sumR);
+        if constexpr (Conjugate)
+        {
+            d.set(j + 1, -sumI);
+            d.set(j1, x0r);
+            d.set(j1 + 1, -x0i);
+        }
+        else
+        {
+            d.set(j + 1, sumI);
+            d.set(j1, x0r);
+            d.set(j1 + 1, x0i);
+        }
+    }
 }
 
-// The butterflies of every stage before the last, on bit-reversed data.
-void stagesBeforeLast(int n, float* a, const float* w, int& l)
+template <typename T>
+void middleStage(int n, int l, Points<T> d, const float* w)
 {
-    l = 2;
+    const int m = l << 2;
+
+    // Group 0: no twiddle factors.
+    for (int j = 0; j < l; j += 2)
+        butterflyPlain<false>(d, j, l);
+
+    // Group m: twiddles (r + ir), i and (-r + ir) with r = cos(pi/4).
+    const float r = w[2];
+    for (int j = m; j < l + m; j += 2)
+    {
+        const int j1 = j + l, j2 = j1 + l, j3 = j2 + l;
+        const T x0r = d.get(j) + d.get(j1);
+        const T x0i = d.get(j + 1) + d.get(j1 + 1);
+        const T x1r = d.get(j) - d.get(j1);
+        const T x1i = d.get(j + 1) - d.get(j1 + 1);
+        const T x2r = d.get(j2) + d.get(j3);
+        const T x2i = d.get(j2 + 1) + d.get(j3 + 1);
+        const T x3r = d.get(j2) - d.get(j3);
+        const T x3i = d.get(j2 + 1) - d.get(j3 + 1);
+        d.set(j, x0r + x2r);
+        d.set(j + 1, x0i + x2i);
+        d.set(j2, x2i - x0i);
+        d.set(j2 + 1, x0r - x2r);
+        const T u1r = x1r - x3i;
+        const T u1i = x1i + x3r;
+        d.set(j1, r * (u1r - u1i));
+        d.set(j1 + 1, r * (u1r + u1i));
+        const T u3r = x3i + x1r;
+        const T nu3i = x3r - x1i;
+        d.set(j3, r * (nu3i - u3r));
+        d.set(j3 + 1, r * (nu3i + u3r));
+    }
+
+    // Remaining groups in pairs; the second of each pair multiplies its middle output by
+    // i x wk2 = (-wk2i, wk2r).
+    int k1 = 0;
+    const int m2 = 2 * m;
+    for (int k = m2; k < n; k += m2)
+    {
+        k1 += 2;
+        const int k2 = 2 * k1;
+        const float wk2r = w[k1];
+        const float wk2i = w[k1 + 1];
+        for (int pair = 0; pair < 2; ++pair)
+        {
+            const float wk1r = w[k2 + 2 * pair];
+            const float wk1i = w[k2 + 2 * pair + 1];
+            const float wk2rEff = pair == 0 ? wk2r : -wk2i;
+            const float wk2iEff = pair == 0 ? wk2i : wk2r;
+            // wk3 from wk1 and wk2's imaginary part in the first group, its real part in the
+            // second: 2 x wk2iEff.
+            const float wk3r = wk1r - 2.0f * wk2iEff * wk1i;
+            const float wk3i = 2.0f * wk2iEff * wk1r - wk1i;
+            const int start = k + pair * m;
+            for (int j = start; j < l + start; j += 2)
+            {
+                const int j1 = j + l, j2 = j1 + l, j3 = j2 + l;
+                T x0r = d.get(j) + d.get(j1);
+                T x0i = d.get(j + 1) + d.get(j1 + 1);
+                const T x1r = d.get(j) - d.get(j1);
+                const T x1i = d.get(j + 1) - d.get(j1 + 1);
+                const T x2r = d.get(j2) + d.get(j3);
+                const T x2i = d.get(j2 + 1) + d.get(j3 + 1);
+                const T x3r = d.get(j2) - d.get(j3);
+                const T x3i = d.get(j2 + 1) - d.get(j3 + 1);
+                d.set(j, x0r + x2r);
+                d.set(j + 1, x0i + x2i);
+                x0r -= x2r;
+                x0i -= x2i;
+                d.set(j2, wk2rEff * x0r - wk2iEff * x0i);
+                d.set(j2 + 1, wk2rEff * x0i + wk2iEff * x0r);
+                x0r = x1r - x3i;
+                x0i = x1i + x3r;
+                d.set(j1, wk1r * x0r - wk1i * x0i);
+                d.set(j1 + 1, wk1r * x0i + wk1i * x0r);
+                x0r = x1r + x3i;
+                x0i = x1i - x3r;
+                d.set(j3, wk3r * x0r - wk3i * x0i);
+                d.set(j3 + 1, wk3r * x0i + wk3i * x0r);
+            }
+        }
+    }
+}
+
+// The stages of a transform after the bit reversal: first and middle stages, then the last
+// stage without twiddle factors (radix-4, or radix-2 for odd powers of two). With Conjugate
+// (the inverse) the last stage conjugates its outputs.
+template <bool Conjugate, typename T>
+void stages(int n, Points<T> d, const float* w)
+{
+    int l = 2;
     if (n > 8)
     {
-        complexFftFirstStage(n, a, w);
+        middleStage(n, 2, d, w);
         l = 8;
         while ((l << 2) < n)
         {
-            complexFftMiddleStage(n, l, a, w);
+            middleStage(n, l, d, w);
             l <<= 2;
         }
+    }
+    if ((l << 2) == n)
+    {
+        for (int j = 0; j < l; j += 2)
+            butterflyPlain<Conjugate>(d, j, l);
+    }
+    else
+    {
+        lastStageRadix2<Conjugate>(d, l);
     }
 }
 }  // namespace
@@ -210,166 +338,32 @@ void complexFftMakeTwiddles(int nw, int32_t* ip, float* w)
 
 void complexFftBitReverse(int n, int32_t* ipScratch, float* a)
 {
-    bitReverse<false>(n, ipScratch, a);
+    bitReverse<false>(n, ipScratch, Points<float>{ a });
 }
 
 void complexFftFirstStage(int n, float* a, const float* w)
 {
-    complexFftMiddleStage(n, 2, a, w);
+    middleStage(n, 2, Points<float>{ a }, w);
 }
 
 void complexFftMiddleStage(int n, int l, float* a, const float* w)
 {
-    const int m = l << 2;
-
-    // Group 0: no twiddle factors.
-    for (int j = 0; j < l; j += 2)
-        butterflyPlain(a, j, l);
-
-    // Group m: twiddles (r + ir), i and (-r + ir) with r = cos(pi/4).
-    const float r = w[2];
-    for (int j = m; j < l + m; j += 2)
-    {
-        const int j1 = j + l, j2 = j1 + l, j3 = j2 + l;
-        const float x0r = a[j] + a[j1];
-        const float x0i = a[j + 1] + a[j1 + 1];
-        const float x1r = a[j] - a[j1];
-        const float x1i = a[j + 1] - a[j1 + 1];
-        const float x2r = a[j2] + a[j3];
-        const float x2i = a[j2 + 1] + a[j3 + 1];
-        const float x3r = a[j2] - a[j3];
-        const float x3i = a[j2 + 1] - a[j3 + 1];
-        a[j] = x0r + x2r;
-        a[j + 1] = x0i + x2i;
-        a[j2] = x2i - x0i;
-        a[j2 + 1] = x0r - x2r;
-        const float u1r = x1r - x3i;
-        const float u1i = x1i + x3r;
-        a[j1] = r * (u1r - u1i);
-        a[j1 + 1] = r * (u1r + u1i);
-        const float u3r = x3i + x1r;
-        const float nu3i = x3r - x1i;
-        a[j3] = r * (nu3i - u3r);
-        a[j3 + 1] = r * (nu3i + u3r);
-    }
-
-    // Remaining groups in pairs.
-    int k1 = 0;
-    const int m2 = 2 * m;
-    for (int k = m2; k < n; k += m2)
-    {
-        k1 += 2;
-        const int k2 = 2 * k1;
-        const float wk2r = w[k1];
-        const float wk2i = w[k1 + 1];
-        float wk1r = w[k2];
-        float wk1i = w[k2 + 1];
-        float wk3r = wk1r - 2.0f * wk2i * wk1i;
-        float wk3i = 2.0f * wk2i * wk1r - wk1i;
-        for (int j = k; j < l + k; j += 2)
-        {
-            const int j1 = j + l, j2 = j1 + l, j3 = j2 + l;
-            float x0r = a[j] + a[j1];
-            float x0i = a[j + 1] + a[j1 + 1];
-            const float x1r = a[j] - a[j1];
-            const float x1i = a[j + 1] - a[j1 + 1];
-            const float x2r = a[j2] + a[j3];
-            const float x2i = a[j2 + 1] + a[j3 + 1];
-            const float x3r = a[j2] - a[j3];
-            const float x3i = a[j2 + 1] - a[j3 + 1];
-            a[j] = x0r + x2r;
-            a[j + 1] = x0i + x2i;
-            x0r -= x2r;
-            x0i -= x2i;
-            a[j2] = wk2r * x0r - wk2i * x0i;
-            a[j2 + 1] = wk2r * x0i + wk2i * x0r;
-            x0r = x1r - x3i;
-            x0i = x1i + x3r;
-            a[j1] = wk1r * x0r - wk1i * x0i;
-            a[j1 + 1] = wk1r * x0i + wk1i * x0r;
-            x0r = x1r + x3i;
-            x0i = x1i - x3r;
-            a[j3] = wk3r * x0r - wk3i * x0i;
-            a[j3 + 1] = wk3r * x0i + wk3i * x0r;
-        }
-        wk1r = w[k2 + 2];
-        wk1i = w[k2 + 3];
-        wk3r = wk1r - 2.0f * wk2r * wk1i;
-        wk3i = 2.0f * wk2r * wk1r - wk1i;
-        for (int j = k + m; j < l + (k + m); j += 2)
-        {
-            const int j1 = j + l, j2 = j1 + l, j3 = j2 + l;
-            float x0r = a[j] + a[j1];
-            float x0i = a[j + 1] + a[j1 + 1];
-            const float x1r = a[j] - a[j1];
-            const float x1i = a[j + 1] - a[j1 + 1];
-            const float x2r = a[j2] + a[j3];
-            const float x2i = a[j2 + 1] + a[j3 + 1];
-            const float x3r = a[j2] - a[j3];
-            const float x3i = a[j2 + 1] - a[j3 + 1];
-            a[j] = x0r + x2r;
-            a[j + 1] = x0i + x2i;
-            x0r -= x2r;
-            x0i -= x2i;
-            a[j2] = -wk2i * x0r - wk2r * x0i;
-            a[j2 + 1] = -wk2i * x0i + wk2r * x0r;
-            x0r = x1r - x3i;
-            x0i = x1i + x3r;
-            a[j1] = wk1r * x0r - wk1i * x0i;
-            a[j1 + 1] = wk1r * x0i + wk1i * x0r;
-            x0r = x1r + x3i;
-            x0i = x1i - x3r;
-            a[j3] = wk3r * x0r - wk3i * x0i;
-            a[j3 + 1] = wk3r * x0i + wk3i * x0r;
-        }
-    }
+    middleStage(n, l, Points<float>{ a }, w);
 }
 
 void complexFftForward(int n, float* a, const float* w)
 {
-    int l = 2;
-    stagesBeforeLast(n, a, w, l);
-    if ((l << 2) == n)
-    {
-        for (int j = 0; j < l; j += 2)
-            butterflyPlain(a, j, l);
-    }
-    else
-    {
-        for (int j = 0; j < l; j += 2)
-        {
-            const int j1 = j + l;
-            const float x0r = a[j] - a[j1];
-            const float x0i = a[j + 1] - a[j1 + 1];
-            a[j] = a[j] + a[j1];
-            a[j + 1] = a[j + 1] + a[j1 + 1];
-            a[j1] = x0r;
-            a[j1 + 1] = x0i;
-        }
-    }
+    stages<false>(n, Points<float>{ a }, w);
 }
 
 void complexFftInverse(int n, float* a, int32_t* ip, const float* w)
 {
-    bitReverse<true>(n, ip + 2, a);
-    int l = 2;
-    stagesBeforeLast(n, a, w, l);
-    if ((l << 2) == n)
-    {
-        for (int j = 0; j < l; j += 2)
-            butterflyPlainConj(a, j, l);
-    }
-    else
-    {
-        for (int j = 0; j < l; j += 2)
-        {
-            const int j1 = j + l;
-            const float x0r = a[j] - a[j1];
-            const float x0i = a[j + 1] - a[j1 + 1];
-            a[j] = a[j] + a[j1];
-            a[j + 1] = -(a[j + 1] + a[j1 + 1]);
-            a[j1] = x0r;
-            a[j1 + 1] = -x0i;
-        }
-    }
+    bitReverse<true>(n, ip + 2, Points<float>{ a });
+    stages<true>(n, Points<float>{ a }, w);
+}
+
+void complexFftInverseFour(int n, float* lanes, int32_t* ip, const float* w)
+{
+    bitReverse<true>(n, ip + 2, Points<FloatLanes>{ lanes });
+    stages<true>(n, Points<FloatLanes>{ lanes }, w);
 }
