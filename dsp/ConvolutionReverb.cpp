@@ -1,10 +1,13 @@
 #include "ConvolutionReverb.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "ComplexFft.h"
+#include "FloatLanes.h"
 #include "Quantise.h"
+#include "RoutineChoice.h"
 
 namespace
 {
@@ -31,6 +34,7 @@ void transformInput(ConvolutionReverb& s, const float* x, int32_t n)
     }
     complexFftBitReverse(2 * E, s.bitReversalTable + 2, spec);
     complexFftForward(2 * E, spec, s.twiddleTable);
+    s.lanesCount = 0;  // products of the previous spectrum are of no further use
 }
 
 // Multiplies the input spectrum with partition p, transforms back and adds the real parts,
@@ -55,6 +59,70 @@ void addPartitionProduct(ConvolutionReverb& s, int32_t p, int32_t offset)
         acc[k] += prod[2 * k] * scale;
 }
 
+// The lane form: productBuffer holds up to four partition products side by side (float i of
+// lane q at [4i + q]), computed and transformed back together. Each lane does exactly what
+// addPartitionProduct does for its partition; only the additions into the accumulator remain,
+// and each happens in the call and the order in which the plain form makes it. Lanes computed
+// for partitions that later calls of the step add stay in productBuffer until then.
+constexpr int32_t kLanes = 4;
+
+bool lanesFit(const ConvolutionReverb& s)
+{
+    return static_cast<int64_t>(kLanes) * 2 * s.fftSize <= kConvSpectrumCapacity;
+}
+
+// Products of partitions first .. first + count - 1 (count 1 to 4) with the input spectrum,
+// transformed back in lanes. Unused lanes repeat the last partition.
+void transformPartitionsInLanes(ConvolutionReverb& s, int32_t first, int32_t count)
+{
+    const int32_t E = s.fftSize;
+    const float* X = s.inputSpectrum;
+    const float* S[kLanes];
+    for (int32_t q = 0; q < kLanes; ++q)
+        S[q] = s.partitionSpectra + static_cast<int64_t>(first + std::min(q, count - 1)) * 2 * E;
+    float* lanes = s.productBuffer;
+    for (int32_t k = 0; k < E; ++k)
+    {
+        const int32_t re = 2 * k, im = 2 * k + 1;
+        const FloatLanes xr = FloatLanes::splat(X[re]), xi = FloatLanes::splat(X[im]);
+        const FloatLanes sr = FloatLanes::of(S[0][re], S[1][re], S[2][re], S[3][re]);
+        const FloatLanes si = FloatLanes::of(S[0][im], S[1][im], S[2][im], S[3][im]);
+        (sr * xr - si * xi).store(lanes + kLanes * re);
+        (xi * sr + xr * si).store(lanes + kLanes * im);
+    }
+    complexFftInverseFour(2 * E, lanes, s.bitReversalTable, s.twiddleTable);
+    s.lanesFirst = first;
+    s.lanesCount = count;
+}
+
+// Adds partition p's product, scaled by 1 / E, to the accumulator from `offset` on. `limit`
+// bounds the run of partitions that use the same input spectrum, consecutively, from p on.
+void addPartitionProductFromLanes(ConvolutionReverb& s, int32_t p, int32_t offset, int32_t limit)
+{
+    if (s.lanesCount == 0 || p < s.lanesFirst || p >= s.lanesFirst + s.lanesCount)
+        transformPartitionsInLanes(s, p, std::min(kLanes, limit - p));
+    const float* lane = s.productBuffer + (p - s.lanesFirst);
+    const float scale = s.inverseScale;
+    float* acc = s.accumulator + offset;
+    const int32_t E = s.fftSize;
+    for (int32_t k = 0; k < E; ++k)
+        acc[k] += lane[2 * kLanes * k] * scale;
+}
+
+// Adds the products of partitions first .. last - 1, at offset p x F each, in that order.
+void addPartitionProducts(ConvolutionReverb& s, int32_t first, int32_t last, int32_t limit)
+{
+    const int32_t F = s.partitionLength;
+    const bool inLanes = dspSelectedRoutines() == DspRoutines::lanes && lanesFit(s);
+    for (int32_t p = first; p < last; ++p)
+    {
+        if (inLanes)
+            addPartitionProductFromLanes(s, p, p * F, limit);
+        else
+            addPartitionProduct(s, p, p * F);
+    }
+}
+
 // After n samples have been taken from the front: moves the f samples behind them to the front
 // and clears the 2E entries after those.
 void handOver(ConvolutionReverb& s, int32_t n)
@@ -66,20 +134,25 @@ void handOver(ConvolutionReverb& s, int32_t n)
     std::memset(acc + f, 0, sizeof(float) * static_cast<size_t>(2 * s.fftSize));
 }
 
-// Quantises the accumulator. Entries from f + 2E on are never written after the set-up
-// cleared them and stay exactly 0, which quantises to 0; so only the live range is visited.
-// (BRONDAVELL_CONV_QUANTISE_ALL selects the whole-array pass; the tests build that form to
-// prove both give identical bits.)
-void quantiseAccumulator(ConvolutionReverb& s)
+// Quantises accumulator entries [from, to). Quantising is idempotent ((v + 1) - 1 of a value it
+// produced gives that value back), the set-up leaves the accumulator all 0 and a hand-over only
+// moves entries and writes zeros. So when every call quantises the entries its products changed,
+// every other entry already holds its quantised value, and the result equals a pass over all
+// the accumulator.
+void quantiseAccumulator(ConvolutionReverb& s, int32_t from, int32_t to)
 {
     float* acc = s.accumulator;
-#ifdef BRONDAVELL_CONV_QUANTISE_ALL
-    const int32_t live = kConvAccumulatorCapacity;
-#else
-    const int32_t live = s.impulseLength + 2 * s.fftSize;
-#endif
-    for (int32_t i = 0; i < live; ++i)
+    for (int32_t i = from; i < to; ++i)
         acc[i] = quantiseState(acc[i]);
+}
+
+// End of the range to quantise: the entries a call changed end before `changedEnd`; the plain
+// routines visit every entry that can be non-zero, [0, f + 2E).
+int32_t quantisedEnd(const ConvolutionReverb& s, int32_t changedEnd)
+{
+    if (dspSelectedRoutines() == DspRoutines::plain)
+        return s.impulseLength + 2 * s.fftSize;
+    return changedEnd;
 }
 }  // namespace
 
@@ -102,6 +175,7 @@ bool convolutionReverbConfigure(ConvolutionReverb& state, const float* impulse,
     s.blocksPerStep = h;
     s.blocksGathered = 0;
     s.outputBlockIndex = 0;
+    s.lanesCount = 0;
     if (L > kConvStepCapacity)
         return false;
     std::memset(s.gatherBuffer, 0, sizeof(float) * static_cast<size_t>(L));
@@ -190,17 +264,19 @@ void convolutionReverbProcess(ConvolutionReverb& state, float* samples)
     ConvolutionReverb& s = state;
     const int32_t b = s.blockLength;
     const int32_t F = s.partitionLength;
+    const int32_t E = s.fftSize;
     const int32_t nParts = partitionCount(s);
+    const bool plain = dspSelectedRoutines() == DspRoutines::plain;
 
     if (s.blocksPerStep < 2)
     {
         s.blocksGathered = 0;
         transformInput(s, samples, b);
-        for (int32_t p = 0; p < nParts; ++p)
-            addPartitionProduct(s, p, p * F);
+        addPartitionProducts(s, 0, nParts, nParts);
         std::memcpy(samples, s.accumulator, sizeof(float) * static_cast<size_t>(b));
         handOver(s, b);
-        quantiseAccumulator(s);
+        // The products changed entries that the hand-over moved into [0, f); [f, f + 2E) is 0.
+        quantiseAccumulator(s, 0, quantisedEnd(s, s.impulseLength));
         return;
     }
 
@@ -221,16 +297,17 @@ void convolutionReverbProcess(ConvolutionReverb& state, float* samples)
         s.outputBlockIndex = 0;
     }
 
-    // This call's share of the partitions; the completing call takes all that remain.
+    // This call's share of the partitions; the completing call takes all that remain. After
+    // the completing call's [(h - 1) G, nParts) the step's spectrum serves [0, (h - 1) G).
     const int64_t k = s.blocksGathered > 0 ? s.blocksGathered : h;
     const int64_t i = k - 1;
     const int64_t G = s.partitionsPerCall;
-    const int64_t first = i * G;
-    const int64_t last = i < h - 1 ? (i + 1) * G : nParts;
-    for (int64_t p = first; p < last; ++p)
-        addPartitionProduct(s, static_cast<int32_t>(p), static_cast<int32_t>(p) * F);
-
-    quantiseAccumulator(s);
+    const auto first = static_cast<int32_t>(i * G);
+    const auto last = static_cast<int32_t>(i < h - 1 ? (i + 1) * G : nParts);
+    const auto limit = static_cast<int32_t>(i < h - 1 ? (h - 1) * G : nParts);
+    addPartitionProducts(s, first, last, limit);
+    if (last > first)
+        quantiseAccumulator(s, plain ? 0 : first * F, quantisedEnd(s, (last - 1) * F + E));
 
     std::memcpy(samples, s.outputBuffer + static_cast<int64_t>(s.outputBlockIndex) * b,
                 sizeof(float) * static_cast<size_t>(b));

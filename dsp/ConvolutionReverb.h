@@ -45,6 +45,8 @@ struct ConvolutionReverb
     int32_t outputBlockIndex;  // accumulate mode: next b-sample slice of outputBuffer to output
     float inverseScale;        // 1 / E
     int32_t blocksGathered;    // accumulate mode: blocks of the current step gathered (0 to h - 1)
+    int32_t lanesFirst;        // first partition whose product productBuffer holds in lanes
+    int32_t lanesCount;        // how many (0: none); only for the current inputSpectrum
 };
 
 // Sets the engine up for an impulse response of impulseLength (f >= 0) samples, blocks of
