@@ -200,7 +200,7 @@ void biquadCascadeProcess(BiquadCascade& cascade, float* samples, int count)
     if (count <= 0)
         return;
     const int nSections = cascade.nSections;
-    const bool inLanes = dspSelectedRoutines() == DspRoutines::lanes && runInLanes(cascade, samples, count);
+    const bool inLanes = dspSelectedRoutines() == DspRoutines::fast && runInLanes(cascade, samples, count);
     int s = inLanes ? nSections : 0;
     for (; s + 5 <= nSections; s += 5)
         runSections<5>(cascade, s, samples, count);

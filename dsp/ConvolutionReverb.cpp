@@ -113,7 +113,7 @@ void addPartitionProductFromLanes(ConvolutionReverb& s, int32_t p, int32_t offse
 void addPartitionProducts(ConvolutionReverb& s, int32_t first, int32_t last, int32_t limit)
 {
     const int32_t F = s.partitionLength;
-    const bool inLanes = dspSelectedRoutines() == DspRoutines::lanes && lanesFit(s);
+    const bool inLanes = dspSelectedRoutines() == DspRoutines::fast && lanesFit(s);
     for (int32_t p = first; p < last; ++p)
     {
         if (inLanes)

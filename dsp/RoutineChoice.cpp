@@ -4,7 +4,7 @@
 
 namespace
 {
-std::atomic<DspRoutines> selected{ DspRoutines::lanes };
+std::atomic<DspRoutines> selected{ DspRoutines::fast };
 }
 
 void dspSelectRoutines(DspRoutines routines)
