@@ -5,9 +5,20 @@
 #include "AudioTables.h"
 #include "Quantise.h"
 
+ToneStack& ToneStack::operator=(const ToneStack& other)
+{
+    if (this != &other)
+    {
+        std::memcpy(static_cast<void*>(this), static_cast<const void*>(&other), sizeof(ToneStack));
+        bPtr = other.bPtr == other.b ? b : other.bPtr;
+        aPtr = other.aPtr == other.a ? a : other.aPtr;
+    }
+    return *this;
+}
+
 void toneStackConstruct(ToneStack& stack)
 {
-    std::memset(&stack, 0, sizeof(ToneStack));
+    std::memset(static_cast<void*>(&stack), 0, sizeof(ToneStack));
     stack.bPtr = stack.b;
     stack.aPtr = stack.a;
     stack.n = 4;

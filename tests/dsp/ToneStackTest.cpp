@@ -24,7 +24,7 @@ std::unique_ptr<ToneStack> makeStack(float baseRate, float bass, float middle, f
 TEST(ToneStack, ConstructionState)
 {
     auto s = std::make_unique<ToneStack>();
-    std::memset(s.get(), 0x7f, sizeof(ToneStack));
+    std::memset(static_cast<void*>(s.get()), 0x7f, sizeof(ToneStack));
     toneStackConstruct(*s);
     EXPECT_EQ(s->bPtr, s->b);
     EXPECT_EQ(s->aPtr, s->a);
@@ -131,9 +131,35 @@ TEST(ToneStack, ZeroLengthBlockChangesNothing)
     auto s = makeStack(44100.0f, 0.5f, 0.5f, 0.5f);
     auto x = noise(100, 2);
     toneStackProcess(*s, x.data(), 100);
-    auto copy = std::make_unique<ToneStack>(*s);
+    std::vector<unsigned char> before(sizeof(ToneStack));
+    std::memcpy(before.data(), static_cast<const void*>(s.get()), sizeof(ToneStack));
     toneStackProcess(*s, x.data(), 0);
-    EXPECT_EQ(0, std::memcmp(copy.get(), s.get(), sizeof(ToneStack)));
+    EXPECT_EQ(0, std::memcmp(before.data(), static_cast<const void*>(s.get()), sizeof(ToneStack)));
+}
+
+// A copy filters with its own coefficients: changing the original's controls afterwards does
+// not change what the copy computes, and copy and original give the same output until then.
+TEST(ToneStack, CopyUsesItsOwnCoefficients)
+{
+    auto original = makeStack(48000.0f, 0.2f, 0.7f, 0.9f);
+    auto x = noise(64, 5);
+    toneStackProcess(*original, x.data(), 64);
+    auto copy = std::make_unique<ToneStack>(*original);
+    auto assigned = makeStack(44100.0f, 1.0f, 1.0f, 1.0f);
+    *assigned = *original;
+    for (const ToneStack* c : { copy.get(), assigned.get() })
+    {
+        EXPECT_EQ(c->bPtr, c->b);
+        EXPECT_EQ(c->aPtr, c->a);
+    }
+    auto expected = noise(64, 6);
+    auto fromCopy = expected, fromAssigned = expected;
+    toneStackProcess(*original, expected.data(), 64);
+    toneStackSetControls(*original, 1.0f, 0.0f, 0.0f);
+    toneStackProcess(*copy, fromCopy.data(), 64);
+    toneStackProcess(*assigned, fromAssigned.data(), 64);
+    EXPECT_EQ(0, std::memcmp(expected.data(), fromCopy.data(), 64 * sizeof(float)));
+    EXPECT_EQ(0, std::memcmp(expected.data(), fromAssigned.data(), 64 * sizeof(float)));
 }
 
 TEST(ToneStack, ReadsUnfilteredInputsAndQuantisesAtBlockEnds)
