@@ -67,31 +67,67 @@ void runSections(BiquadCascade& cascade, int first, float* x, int count)
     }
 }
 
-#if defined(__SSE2__)
-// The whole cascade as one wavefront with one section per lane: lane j of vector v runs section
-// 4v + j, which at step t takes sample t - (4v + j) from the lane before it (finished at step
-// t - 1). Each lane performs the scalar section's operations in the scalar order; the flush
-// |y| < 1e-10, compared in double, is the same as |y| < 1.00000001e-10f (the float nearest
-// 1e-10 lies above it, so no float falls between), NaN included. Lanes past the last section
-// have zero coefficients and are never read. V vectors hold up to 4V sections.
-template <int V>
-void runLaneWavefront(BiquadCascade& cascade, float* x, int count)
+// Sections of one or more cascades in the order a sample passes them, each with the gain its
+// output gets before the next section: the owning cascade's overall gain after its last
+// section, else 1. Multiplying by 1 returns every arithmetic result unchanged, so the gain of 1
+// stands for "not scaled".
+constexpr int kMaxChainedSections = 32;
+
+struct SectionPlan
 {
-    const int S = cascade.nSections;
-    alignas(16) float coef[5][4 * V] = {};
+    const float* row[kMaxChainedSections];
+    BiquadSectionState* state[kMaxChainedSections];
+    float gain[kMaxChainedSections];
+    int count = 0;
+};
+
+// Adds the cascades' sections to the plan; false when they do not fit.
+bool planSections(BiquadCascade* const* cascades, int nCascades, SectionPlan& plan)
+{
+    for (int c = 0; c < nCascades; ++c)
+    {
+        BiquadCascade& cascade = *cascades[c];
+        if (plan.count + cascade.nSections > kMaxChainedSections)
+            return false;
+        const float overall = cascade.scale[cascade.nSections];
+        for (int s = 0; s < cascade.nSections; ++s)
+        {
+            plan.row[plan.count] = cascade.sos + 6 * s;
+            plan.state[plan.count] = &cascade.state[s];
+            plan.gain[plan.count] = s == cascade.nSections - 1 && !(overall == 1.0f) ? overall : 1.0f;
+            ++plan.count;
+        }
+    }
+    return true;
+}
+
+#if defined(__SSE2__)
+// All planned sections as one wavefront with one section per lane: lane j of vector v runs
+// section 4v + j, which at step t takes sample t - (4v + j) from the lane before it (finished at
+// step t - 1). Each lane performs the scalar section's operations in the scalar order, then the
+// gain multiplication; the flush |y| < 1e-10, compared in double, is the same as
+// |y| < 1.00000001e-10f (the float nearest 1e-10 lies above it, so no float falls between), NaN
+// included. Lanes past the last section have zero coefficients and are never read. V vectors
+// hold up to 4V sections.
+template <int V>
+void runLaneWavefront(const SectionPlan& plan, float* x, int count)
+{
+    const int S = plan.count;
+    alignas(16) float coef[6][4 * V] = {};
     alignas(16) float z[2][4 * V] = {};
     for (int q = 0; q < S; ++q)
     {
-        const float* row = cascade.sos + 6 * q;
+        const float* row = plan.row[q];
         coef[0][q] = row[0];
         coef[1][q] = row[1];
         coef[2][q] = row[2];
         coef[3][q] = row[4];
         coef[4][q] = row[5];
-        z[0][q] = cascade.state[q].z1;
-        z[1][q] = cascade.state[q].z2;
+        coef[5][q] = plan.gain[q];
+        z[0][q] = plan.state[q]->z1;
+        z[1][q] = plan.state[q]->z2;
     }
-    __m128 b0[V], b1[V], b2[V], a1[V], a2[V], z1[V], z2[V], out[V];
+    __m128 b0[V], b1[V], b2[V], a1[V], a2[V], gain[V], z1[V], z2[V], out[V];
     __m128i section[V];
     for (int v = 0; v < V; ++v)
     {
@@ -100,6 +136,7 @@ void runLaneWavefront(BiquadCascade& cascade, float* x, int count)
         b2[v] = _mm_load_ps(coef[2] + 4 * v);
         a1[v] = _mm_load_ps(coef[3] + 4 * v);
         a2[v] = _mm_load_ps(coef[4] + 4 * v);
+        gain[v] = _mm_load_ps(coef[5] + 4 * v);
         z1[v] = _mm_load_ps(z[0] + 4 * v);
         z2[v] = _mm_load_ps(z[1] + 4 * v);
         out[v] = _mm_setzero_ps();
@@ -141,7 +178,7 @@ void runLaneWavefront(BiquadCascade& cascade, float* x, int count)
                 z1[v] = q1;
                 z2[v] = q2;
             }
-            out[v] = y;
+            out[v] = _mm_mul_ps(y, gain[v]);
         }
         const int done = t - (S - 1);
         if (done >= 0)
@@ -167,41 +204,42 @@ void runLaneWavefront(BiquadCascade& cascade, float* x, int count)
     }
     for (int q = 0; q < S; ++q)
     {
-        cascade.state[q].z1 = z[0][q];
-        cascade.state[q].z2 = z[1][q];
+        plan.state[q]->z1 = z[0][q];
+        plan.state[q]->z2 = z[1][q];
     }
 }
 
-// Runs the cascade in lanes; returns false when this build has no lane form.
-bool runInLanes(BiquadCascade& cascade, float* x, int count)
+// Runs the cascades in lanes; returns false when this build has no lane form or they do not fit.
+bool runInLanes(BiquadCascade* const* cascades, int nCascades, float* x, int count)
 {
-    switch ((cascade.nSections + 3) >> 2)
+    SectionPlan plan;
+    if (!planSections(cascades, nCascades, plan))
+        return false;
+    switch ((plan.count + 3) >> 2)
     {
-    case 1: runLaneWavefront<1>(cascade, x, count); return true;
-    case 2: runLaneWavefront<2>(cascade, x, count); return true;
-    case 3: runLaneWavefront<3>(cascade, x, count); return true;
-    case 4: runLaneWavefront<4>(cascade, x, count); return true;
-    case 5: runLaneWavefront<5>(cascade, x, count); return true;
-    case 6: runLaneWavefront<6>(cascade, x, count); return true;
-    case 7: runLaneWavefront<7>(cascade, x, count); return true;
+    case 1: runLaneWavefront<1>(plan, x, count); return true;
+    case 2: runLaneWavefront<2>(plan, x, count); return true;
+    case 3: runLaneWavefront<3>(plan, x, count); return true;
+    case 4: runLaneWavefront<4>(plan, x, count); return true;
+    case 5: runLaneWavefront<5>(plan, x, count); return true;
+    case 6: runLaneWavefront<6>(plan, x, count); return true;
+    case 7: runLaneWavefront<7>(plan, x, count); return true;
+    case 8: runLaneWavefront<8>(plan, x, count); return true;
     default: return false;
     }
 }
 #else
-bool runInLanes(BiquadCascade&, float*, int)
+bool runInLanes(BiquadCascade* const*, int, float*, int)
 {
     return false;
 }
 #endif
-}  // namespace
 
-void biquadCascadeProcess(BiquadCascade& cascade, float* samples, int count)
+// The scalar form: five, two or one sections at a time as a wavefront, then the overall gain.
+void runScalar(BiquadCascade& cascade, float* samples, int count)
 {
-    if (count <= 0)
-        return;
     const int nSections = cascade.nSections;
-    const bool inLanes = dspSelectedRoutines() == DspRoutines::fast && runInLanes(cascade, samples, count);
-    int s = inLanes ? nSections : 0;
+    int s = 0;
     for (; s + 5 <= nSections; s += 5)
         runSections<5>(cascade, s, samples, count);
     for (; s + 2 <= nSections; s += 2)
@@ -214,6 +252,23 @@ void biquadCascadeProcess(BiquadCascade& cascade, float* samples, int count)
         for (int i = 0; i < count; ++i)
             samples[i] = samples[i] * gain;
     }
+}
+}  // namespace
+
+void biquadCascadeProcess(BiquadCascade& cascade, float* samples, int count)
+{
+    BiquadCascade* const one = &cascade;
+    biquadCascadeChainProcess(&one, 1, samples, count);
+}
+
+void biquadCascadeChainProcess(BiquadCascade* const* cascades, int nCascades, float* samples, int count)
+{
+    if (count <= 0)
+        return;
+    if (dspSelectedRoutines() == DspRoutines::fast && runInLanes(cascades, nCascades, samples, count))
+        return;
+    for (int c = 0; c < nCascades; ++c)
+        runScalar(*cascades[c], samples, count);
 }
 
 void biquadCascadeBind(BiquadCascade& cascade, const float* sos, const float* scale, int nSections)

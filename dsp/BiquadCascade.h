@@ -26,6 +26,11 @@ struct BiquadCascade
 // magnitude (compared in double) are flushed to 0; NaN propagates. Real-time safe.
 void biquadCascadeProcess(BiquadCascade& cascade, float* samples, int count);
 
+// Runs `count` samples in place through several cascades in turn, each with its overall gain:
+// the result of one biquadCascadeProcess call per cascade, in order. The fast form runs the
+// sections of all of them (up to 32 in all) as one wavefront. Real-time safe.
+void biquadCascadeChainProcess(BiquadCascade* const* cascades, int nCascades, float* samples, int count);
+
 // Owner's binding: points the cascade at a table (not copied; it must outlive the cascade's
 // use), sets the section count (1 to 25) and clears the state of those sections. Real-time safe.
 void biquadCascadeBind(BiquadCascade& cascade, const float* sos, const float* scale, int nSections);

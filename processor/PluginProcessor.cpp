@@ -422,9 +422,8 @@ void BrondavellJuceAudioProcessor::cabinetStage(float* x, int n)
     }
     else
     {
-        biquadCascadeProcess(cabinetFilter, x, n);
-        biquadCascadeProcess(cabinetLowPass, x, n);
-        biquadCascadeProcess(cabinetHighPass, x, n);
+        BiquadCascade* const cabinet[] = { &cabinetFilter, &cabinetLowPass, &cabinetHighPass };
+        biquadCascadeChainProcess(cabinet, 3, x, n);
     }
 }
 

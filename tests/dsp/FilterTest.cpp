@@ -340,6 +340,67 @@ TEST(BiquadCascade, MatchesThePlainSectionBySectionForm)
     dspSelectRoutines(DspRoutines::fast);
 }
 
+// Chained cascades give the bits of one plain cascade after the other, overall gains included
+// (gains of 1 and others, between cascades and at the end), in both forms.
+TEST(BiquadCascade, ChainMatchesThePlainCascadesInTurn)
+{
+    static const TestCascadeTable test;
+    static const float unitGain[26] = { 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1 };
+    struct Part
+    {
+        const float* sos;
+        const float* scale;
+        int nSections;
+    };
+    const std::vector<std::vector<Part>> chains = {
+        { { kCabinetSections[1].sos + 6 * 25 * 3, kCabinetSections[1].scale + 26 * 3, 25 },
+          { kCabinetLowPass[1].sos, kCabinetLowPass[1].scale, 2 },
+          { kCabinetHighPass[1].sos, kCabinetHighPass[1].scale, 2 } },
+        { { kResampler2Filter.sos, kResampler2Filter.scale, 10 }, { test.sos, test.scale, 7 } },
+        { { test.sos, unitGain, 3 }, { kCabinetLowPass[0].sos, kCabinetLowPass[0].scale, 2 } },
+        { { test.sos, test.scale, 25 }, { test.sos, unitGain, 7 } },  // 32 sections
+        { { test.sos, test.scale, 25 }, { test.sos, test.scale, 8 } },  // more than one wavefront holds
+    };
+    for (const auto routines : { DspRoutines::fast, DspRoutines::plain })
+    {
+        dspSelectRoutines(routines);
+        for (const auto& mode : kFloatingPointModes)
+        {
+            const ScopedFloatingPointMode fpMode(mode);
+            for (size_t which = 0; which < chains.size(); ++which)
+            {
+                const auto& chain = chains[which];
+                for (int count = 1; count <= 512; ++count)
+                {
+                    std::vector<BiquadCascade> fast(chain.size()), plain(chain.size());
+                    std::vector<BiquadCascade*> fastChain;
+                    for (size_t c = 0; c < chain.size(); ++c)
+                    {
+                        biquadCascadeBind(fast[c], chain[c].sos, chain[c].scale, chain[c].nSections);
+                        biquadCascadeBind(plain[c], chain[c].sos, chain[c].scale, chain[c].nSections);
+                        fastChain.push_back(&fast[c]);
+                    }
+                    for (int block = 0; block < 3; ++block)
+                    {
+                        auto a = noise(count, static_cast<unsigned>(count * 3 + block));
+                        for (auto& v : a)
+                            v *= block == 0 ? 1.0f : block == 1 ? 2e-10f : 1e-39f;
+                        auto b = a;
+                        biquadCascadeChainProcess(fastChain.data(), static_cast<int>(chain.size()), a.data(), count);
+                        for (auto& c : plain)
+                            plainCascade(c, b.data(), count);
+                        ASSERT_EQ(0, std::memcmp(a.data(), b.data(), count * sizeof(float)))
+                            << "chain " << which << ", " << count << " samples, block " << block << ", " << mode.name;
+                        for (size_t c = 0; c < chain.size(); ++c)
+                            ASSERT_EQ(0, std::memcmp(fast[c].state, plain[c].state, sizeof fast[c].state));
+                    }
+                }
+            }
+        }
+    }
+    dspSelectRoutines(DspRoutines::fast);
+}
+
 TEST(BiquadCascade, FlushComparesInDoubleAndKeepsNaN)
 {
     // A pass-through section: y = x.
