@@ -68,7 +68,7 @@ constexpr int32_t kLanes = 4;
 
 bool lanesFit(const ConvolutionReverb& s)
 {
-    return static_cast<int64_t>(kLanes) * 2 * s.fftSize <= kConvSpectrumCapacity;
+    return s.fftSize >= 2 && static_cast<int64_t>(kLanes) * 2 * s.fftSize <= kConvSpectrumCapacity;
 }
 
 // Products of partitions first .. first + count - 1 (count 1 to 4) with the input spectrum,
@@ -81,14 +81,23 @@ void transformPartitionsInLanes(ConvolutionReverb& s, int32_t first, int32_t cou
     for (int32_t q = 0; q < kLanes; ++q)
         S[q] = s.partitionSpectra + static_cast<int64_t>(first + std::min(q, count - 1)) * 2 * E;
     float* lanes = s.productBuffer;
-    for (int32_t k = 0; k < E; ++k)
+    // Two bins at a time: the four partitions' (re, im, re, im) rows, transposed, give each
+    // part of each bin across the lanes (E is a power of two, at least 2).
+    for (int32_t k = 0; k + 1 < E; k += 2)
     {
-        const int32_t re = 2 * k, im = 2 * k + 1;
-        const FloatLanes xr = FloatLanes::splat(X[re]), xi = FloatLanes::splat(X[im]);
-        const FloatLanes sr = FloatLanes::of(S[0][re], S[1][re], S[2][re], S[3][re]);
-        const FloatLanes si = FloatLanes::of(S[0][im], S[1][im], S[2][im], S[3][im]);
-        (sr * xr - si * xi).store(lanes + kLanes * re);
-        (xi * sr + xr * si).store(lanes + kLanes * im);
+        const int32_t at = 2 * k;
+        FloatLanes r0 = FloatLanes::load(S[0] + at), r1 = FloatLanes::load(S[1] + at);
+        FloatLanes r2 = FloatLanes::load(S[2] + at), r3 = FloatLanes::load(S[3] + at);
+        transpose(r0, r1, r2, r3);  // r0: re of bin k, r1: im of bin k, r2, r3: bin k + 1
+        const FloatLanes* parts[2][2] = { { &r0, &r1 }, { &r2, &r3 } };
+        for (int32_t bin = 0; bin < 2; ++bin)
+        {
+            const int32_t re = at + 2 * bin, im = re + 1;
+            const FloatLanes xr = FloatLanes::splat(X[re]), xi = FloatLanes::splat(X[im]);
+            const FloatLanes sr = *parts[bin][0], si = *parts[bin][1];
+            (sr * xr - si * xi).store(lanes + kLanes * re);
+            (xi * sr + xr * si).store(lanes + kLanes * im);
+        }
     }
     complexFftInverseFour(2 * E, lanes, s.bitReversalTable, s.twiddleTable);
     s.lanesFirst = first;
@@ -102,11 +111,18 @@ void addPartitionProductFromLanes(ConvolutionReverb& s, int32_t p, int32_t offse
     if (s.lanesCount == 0 || p < s.lanesFirst || p >= s.lanesFirst + s.lanesCount)
         transformPartitionsInLanes(s, p, std::min(kLanes, limit - p));
     const float* lane = s.productBuffer + (p - s.lanesFirst);
-    const float scale = s.inverseScale;
+    const FloatLanes scale = FloatLanes::splat(s.inverseScale);
     float* acc = s.accumulator + offset;
     const int32_t E = s.fftSize;
-    for (int32_t k = 0; k < E; ++k)
-        acc[k] += lane[2 * kLanes * k] * scale;
+    constexpr int32_t stride = 2 * kLanes;  // the real part of bin k at lane[stride k]
+    for (int32_t k = 0; k + 3 < E; k += 4)
+    {
+        const float* re = lane + stride * k;
+        const FloatLanes product = FloatLanes::of(re[0], re[stride], re[2 * stride], re[3 * stride]);
+        (FloatLanes::load(acc + k) + product * scale).store(acc + k);
+    }
+    for (int32_t k = E & ~3; k < E; ++k)
+        acc[k] += lane[stride * k] * s.inverseScale;
 }
 
 // Adds the products of partitions first .. last - 1, at offset p x F each, in that order.

@@ -8,6 +8,7 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#include <xmmintrin.h>
 #endif
 
 #if defined(__SSE2__)
@@ -31,6 +32,12 @@ inline FloatLanes operator+(FloatLanes a, FloatLanes b) { return { _mm_add_ps(a.
 inline FloatLanes operator-(FloatLanes a, FloatLanes b) { return { _mm_sub_ps(a.v, b.v) }; }
 inline FloatLanes operator*(FloatLanes a, FloatLanes b) { return { _mm_mul_ps(a.v, b.v) }; }
 inline FloatLanes operator-(FloatLanes a) { return { _mm_xor_ps(a.v, _mm_set1_ps(-0.0f)) }; }
+
+// Transposes four rows of four lanes: afterwards lane j of row i holds what lane i of row j held.
+inline void transpose(FloatLanes& r0, FloatLanes& r1, FloatLanes& r2, FloatLanes& r3)
+{
+    _MM_TRANSPOSE4_PS(r0.v, r1.v, r2.v, r3.v);
+}
 #else
 struct FloatLanes
 {
@@ -51,6 +58,19 @@ inline FloatLanes operator+(FloatLanes a, FloatLanes b) { return { { a.v[0] + b.
 inline FloatLanes operator-(FloatLanes a, FloatLanes b) { return { { a.v[0] - b.v[0], a.v[1] - b.v[1], a.v[2] - b.v[2], a.v[3] - b.v[3] } }; }
 inline FloatLanes operator*(FloatLanes a, FloatLanes b) { return { { a.v[0] * b.v[0], a.v[1] * b.v[1], a.v[2] * b.v[2], a.v[3] * b.v[3] } }; }
 inline FloatLanes operator-(FloatLanes a) { return { { -a.v[0], -a.v[1], -a.v[2], -a.v[3] } }; }
+
+// Transposes four rows of four lanes: afterwards lane j of row i holds what lane i of row j held.
+inline void transpose(FloatLanes& r0, FloatLanes& r1, FloatLanes& r2, FloatLanes& r3)
+{
+    FloatLanes* rows[4] = { &r0, &r1, &r2, &r3 };
+    for (int i = 0; i < 4; ++i)
+        for (int j = i + 1; j < 4; ++j)
+        {
+            const float t = rows[i]->v[j];
+            rows[i]->v[j] = rows[j]->v[i];
+            rows[j]->v[i] = t;
+        }
+}
 #endif
 
 inline FloatLanes operator*(float a, FloatLanes b) { return FloatLanes::splat(a) * b; }
