@@ -53,68 +53,84 @@ void addPartitionProduct(ConvolutionReverb& s, int32_t p, int32_t offset)
         prod[2 * k + 1] = xi * sr + xr * si;
     }
     complexFftInverse(2 * E, prod, s.bitReversalTable, s.twiddleTable);
+    s.lanesCount = 0;  // productBuffer no longer holds lanes
     const float scale = s.inverseScale;
     float* acc = s.accumulator + offset;
     for (int32_t k = 0; k < E; ++k)
         acc[k] += prod[2 * k] * scale;
 }
 
-// The lane form: productBuffer holds up to four partition products side by side (float i of
-// lane q at [4i + q]), computed and transformed back together. Each lane does exactly what
-// addPartitionProduct does for its partition; only the additions into the accumulator remain,
-// and each happens in the call and the order in which the plain form makes it. Lanes computed
-// for partitions that later calls of the step add stay in productBuffer until then.
-constexpr int32_t kLanes = 4;
+// The lane form: productBuffer holds up to W partition products side by side (float i of lane q
+// at [W i + q]; W = 8 with AVX, else 4), computed and transformed back together. Each lane does
+// exactly what addPartitionProduct does for its partition; only the additions into the
+// accumulator remain, and each happens in the call and the order in which the plain form makes
+// it. Lanes computed for partitions that later calls of the step add stay in productBuffer until
+// then.
 
-bool lanesFit(const ConvolutionReverb& s)
+// The lane width for this call: 8 or 4, or 0 when the plain form runs.
+int32_t laneWidth(const ConvolutionReverb& s)
 {
-    return s.fftSize >= 2 && static_cast<int64_t>(kLanes) * 2 * s.fftSize <= kConvSpectrumCapacity;
+    const DspRoutines routines = dspSelectedRoutines();
+    if (routines == DspRoutines::plain || s.fftSize < 2)
+        return 0;
+    const int32_t width = routines == DspRoutines::fast && complexFftEightLanesAvailable() ? 8 : 4;
+    for (int32_t w = width; w >= 4; w /= 2)
+        if (static_cast<int64_t>(w) * 2 * s.fftSize <= kConvSpectrumCapacity)
+            return w;
+    return 0;
 }
 
-// Products of partitions first .. first + count - 1 (count 1 to 4) with the input spectrum,
-// transformed back in lanes. Unused lanes repeat the last partition.
-void transformPartitionsInLanes(ConvolutionReverb& s, int32_t first, int32_t count)
+// Products of partitions first .. first + count - 1 (count 1 to W) with the input spectrum,
+// transformed back in W lanes. Unused lanes repeat the last partition.
+void transformPartitionsInLanes(ConvolutionReverb& s, int32_t first, int32_t count, int32_t W)
 {
     const int32_t E = s.fftSize;
     const float* X = s.inputSpectrum;
-    const float* S[kLanes];
-    for (int32_t q = 0; q < kLanes; ++q)
-        S[q] = s.partitionSpectra + static_cast<int64_t>(first + std::min(q, count - 1)) * 2 * E;
     float* lanes = s.productBuffer;
-    // Two bins at a time: the four partitions' (re, im, re, im) rows, transposed, give each
-    // part of each bin across the lanes (E is a power of two, at least 2).
-    for (int32_t k = 0; k + 1 < E; k += 2)
+    // Four lanes at a time, two bins at a time: the four partitions' (re, im, re, im) rows,
+    // transposed, give each part of each bin across the lanes (E is a power of two, at least 2).
+    for (int32_t group = 0; group < W; group += 4)
     {
-        const int32_t at = 2 * k;
-        FloatLanes r0 = FloatLanes::load(S[0] + at), r1 = FloatLanes::load(S[1] + at);
-        FloatLanes r2 = FloatLanes::load(S[2] + at), r3 = FloatLanes::load(S[3] + at);
-        transpose(r0, r1, r2, r3);  // r0: re of bin k, r1: im of bin k, r2, r3: bin k + 1
-        const FloatLanes* parts[2][2] = { { &r0, &r1 }, { &r2, &r3 } };
-        for (int32_t bin = 0; bin < 2; ++bin)
+        const float* S[4];
+        for (int32_t q = 0; q < 4; ++q)
+            S[q] = s.partitionSpectra + static_cast<int64_t>(first + std::min(group + q, count - 1)) * 2 * E;
+        for (int32_t k = 0; k + 1 < E; k += 2)
         {
-            const int32_t re = at + 2 * bin, im = re + 1;
-            const FloatLanes xr = FloatLanes::splat(X[re]), xi = FloatLanes::splat(X[im]);
-            const FloatLanes sr = *parts[bin][0], si = *parts[bin][1];
-            (sr * xr - si * xi).store(lanes + kLanes * re);
-            (xi * sr + xr * si).store(lanes + kLanes * im);
+            const int32_t at = 2 * k;
+            FloatLanes r0 = FloatLanes::load(S[0] + at), r1 = FloatLanes::load(S[1] + at);
+            FloatLanes r2 = FloatLanes::load(S[2] + at), r3 = FloatLanes::load(S[3] + at);
+            transpose(r0, r1, r2, r3);  // r0: re of bin k, r1: im of bin k, r2, r3: bin k + 1
+            const FloatLanes* parts[2][2] = { { &r0, &r1 }, { &r2, &r3 } };
+            for (int32_t bin = 0; bin < 2; ++bin)
+            {
+                const int32_t re = at + 2 * bin, im = re + 1;
+                const FloatLanes xr = FloatLanes::splat(X[re]), xi = FloatLanes::splat(X[im]);
+                const FloatLanes sr = *parts[bin][0], si = *parts[bin][1];
+                (sr * xr - si * xi).store(lanes + W * re + group);
+                (xi * sr + xr * si).store(lanes + W * im + group);
+            }
         }
     }
-    complexFftInverseFour(2 * E, lanes, s.bitReversalTable, s.twiddleTable);
+    if (W == 8)
+        complexFftInverseEight(2 * E, lanes, s.bitReversalTable, s.twiddleTable);
+    else
+        complexFftInverseFour(2 * E, lanes, s.bitReversalTable, s.twiddleTable);
     s.lanesFirst = first;
     s.lanesCount = count;
+    s.lanesWidth = W;
 }
 
 // Adds partition p's product, scaled by 1 / E, to the accumulator from `offset` on. `limit`
 // bounds the run of partitions that use the same input spectrum, consecutively, from p on.
-void addPartitionProductFromLanes(ConvolutionReverb& s, int32_t p, int32_t offset, int32_t limit)
+void addPartitionProductFromLanes(ConvolutionReverb& s, int32_t p, int32_t offset, int32_t limit, int32_t W)
 {
-    if (s.lanesCount == 0 || p < s.lanesFirst || p >= s.lanesFirst + s.lanesCount)
-        transformPartitionsInLanes(s, p, std::min(kLanes, limit - p));
+    if (s.lanesCount == 0 || s.lanesWidth != W || p < s.lanesFirst || p >= s.lanesFirst + s.lanesCount)
+        transformPartitionsInLanes(s, p, std::min(W, limit - p), W);
     const float* lane = s.productBuffer + (p - s.lanesFirst);
     const FloatLanes scale = FloatLanes::splat(s.inverseScale);
     float* acc = s.accumulator + offset;
     const int32_t E = s.fftSize;
-    constexpr int32_t stride = 2 * kLanes;  // the real part of bin k at lane[stride k]
+    const int32_t stride = 2 * W;  // the real part of bin k at lane[stride k]
     for (int32_t k = 0; k + 3 < E; k += 4)
     {
         const float* re = lane + stride * k;
@@ -129,11 +145,11 @@ void addPartitionProductFromLanes(ConvolutionReverb& s, int32_t p, int32_t offse
 void addPartitionProducts(ConvolutionReverb& s, int32_t first, int32_t last, int32_t limit)
 {
     const int32_t F = s.partitionLength;
-    const bool inLanes = dspSelectedRoutines() == DspRoutines::fast && lanesFit(s);
+    const int32_t W = laneWidth(s);
     for (int32_t p = first; p < last; ++p)
     {
-        if (inLanes)
-            addPartitionProductFromLanes(s, p, p * F, limit);
+        if (W > 0)
+            addPartitionProductFromLanes(s, p, p * F, limit, W);
         else
             addPartitionProduct(s, p, p * F);
     }

@@ -47,6 +47,7 @@ struct ConvolutionReverb
     int32_t blocksGathered;    // accumulate mode: blocks of the current step gathered (0 to h - 1)
     int32_t lanesFirst;        // first partition whose product productBuffer holds in lanes
     int32_t lanesCount;        // how many (0: none); only for the current inputSpectrum
+    int32_t lanesWidth;        // lanes side by side in productBuffer (4 or 8)
 };
 
 // Sets the engine up for an impulse response of impulseLength (f >= 0) samples, blocks of

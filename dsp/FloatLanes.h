@@ -14,6 +14,7 @@
 #if defined(__SSE2__)
 struct FloatLanes
 {
+    static constexpr int width = 4;
     __m128 v;
 
     static FloatLanes load(const float* p) { return { _mm_loadu_ps(p) }; }
@@ -41,6 +42,7 @@ inline void transpose(FloatLanes& r0, FloatLanes& r1, FloatLanes& r2, FloatLanes
 #else
 struct FloatLanes
 {
+    static constexpr int width = 4;
     float v[4];
 
     static FloatLanes load(const float* p) { return { { p[0], p[1], p[2], p[3] } }; }

@@ -1,14 +1,13 @@
 #pragma once
-// Which form of the hot DSP routines runs: the plain scalar forms, or the fast forms (four values
-// at once in vector lanes, independent recursions interleaved). Both give the same bits; the fast
-// forms are the default. The plain forms stay selectable so that a benchmark can measure both in
-// one process and a test can compare them end to end. Process-wide; reading it is lock-free and
-// real-time safe.
+// Which form of the hot DSP routines runs. All give the same bits; `fast` is the default. The
+// other forms stay selectable so that a benchmark can measure them in one process and the tests
+// can compare them with one another. Process-wide; reading it is lock-free and real-time safe.
 
 enum class DspRoutines
 {
-    plain,
-    fast
+    plain,     // the plain scalar forms
+    baseline,  // vector lanes of the baseline instruction set (SSE2), interleaved recursions
+    fast       // as baseline, plus wider lanes where the processor has them (AVX)
 };
 
 void dspSelectRoutines(DspRoutines routines);

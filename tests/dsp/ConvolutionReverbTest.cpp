@@ -381,18 +381,12 @@ void plainProcess(ConvolutionReverb& s, float* samples)
     s.outputBlockIndex += 1;
 }
 
-// Selects the engine's routines for a scope and returns to the lane forms afterwards.
-struct ScopedRoutines
-{
-    explicit ScopedRoutines(DspRoutines r) { dspSelectRoutines(r); }
-    ~ScopedRoutines() { dspSelectRoutines(DspRoutines::fast); }
-};
-
-// The engine, in both its forms, gives the plain algorithm's bits: outputs and accumulator
-// after every call, for direct and accumulate mode, one to many partitions per call, transform
-// sizes that fit four lanes in the product buffer and one that does not, under both
-// floating-point modes. The input has stretches of silence and of tiny values, so that
-// quantisation and denormals matter.
+// The engine, in every form, gives the plain algorithm's bits: outputs and accumulator after
+// every call, for direct and accumulate mode, one to many partitions per call, transform sizes
+// that fit the lanes in the product buffer and ones that do not, under both floating-point
+// modes. One schedule changes the form from call to call, so lanes computed ahead meet calls of
+// other forms. The input has stretches of silence and of tiny values, so that quantisation and
+// denormals matter.
 TEST(ConvolutionReverb, EveryFormMatchesThePlainAlgorithm)
 {
     struct Config
@@ -400,12 +394,22 @@ TEST(ConvolutionReverb, EveryFormMatchesThePlainAlgorithm)
         int f, b, h;
     } configs[] = { { 15983, 128, 2 }, { 3000, 32, 1 },  { 20694, 16, 16 }, { 2000, 0, 128 },
                     { 22649, 64, 4 },  { 15983, 16, 16 }, { 41389, 1024, 1 }, { 45298, 7, 73 },
-                    { 5000, 3, 5 },    { 160000, 2048, 1 } };
-    for (const auto routines : { DspRoutines::fast, DspRoutines::plain })
+                    { 5000, 3, 5 },    { 41389, 64, 8 },  { 160000, 2048, 1 }, { 100000, 8192, 1 } };
+    const DspRoutines mixed[] = { DspRoutines::fast, DspRoutines::plain, DspRoutines::fast,
+                                  DspRoutines::baseline, DspRoutines::fast };
+    struct Schedule
+    {
+        const char* name;
+        std::vector<DspRoutines> perCall;  // cycled through call by call
+    } schedules[] = { { "fast", { DspRoutines::fast } },
+                      { "baseline", { DspRoutines::baseline } },
+                      { "plain", { DspRoutines::plain } },
+                      { "mixed", { std::begin(mixed), std::end(mixed) } } };
+    int largeTransforms = 0;
+    for (const auto& schedule : schedules)
         for (const auto& mode : kFloatingPointModes)
             for (const auto& c : configs)
             {
-                const ScopedRoutines chosen(routines);
                 const ScopedFloatingPointMode fpMode(mode);
                 const auto ir = syntheticIr(c.f, static_cast<unsigned>(c.f));
                 auto engine = makeEngine();
@@ -413,6 +417,7 @@ TEST(ConvolutionReverb, EveryFormMatchesThePlainAlgorithm)
                 if (!convolutionReverbConfigure(*engine, ir.data(), c.f, c.b, c.h, kFftSizeCosts))
                     continue;
                 ASSERT_TRUE(convolutionReverbConfigure(*plain, ir.data(), c.f, c.b, c.h, kFftSizeCosts));
+                largeTransforms += engine->fftSize > 32768 ? 1 : 0;
                 const int b = std::max(c.b, 1);
                 const int calls = std::max(3 * c.h + 5, 40);
                 auto input = noise(static_cast<size_t>(b) * calls, 16);
@@ -424,14 +429,18 @@ TEST(ConvolutionReverb, EveryFormMatchesThePlainAlgorithm)
                     const bool silent = call > 2 * calls / 3;
                     for (int i = 0; i < c.b; ++i)
                         x[i] = y[i] = silent ? 0.0f : input[static_cast<size_t>(call) * b + i];
+                    dspSelectRoutines(schedule.perCall[static_cast<size_t>(call) % schedule.perCall.size()]);
                     convolutionReverbProcess(*engine, x.data());
+                    dspSelectRoutines(DspRoutines::fast);
                     plainProcess(*plain, y.data());
                     ASSERT_EQ(0, std::memcmp(x.data(), y.data(), c.b * sizeof(float)))
-                        << mode.name << " f " << c.f << " call " << call;
+                        << schedule.name << ", " << mode.name << " f " << c.f << " call " << call;
                     ASSERT_EQ(0, std::memcmp(engine->accumulator, plain->accumulator,
                                              sizeof engine->accumulator))
-                        << mode.name << " f " << c.f << " h " << c.h << " call " << call;
+                        << schedule.name << ", " << mode.name << " f " << c.f << " h " << c.h << " call " << call;
                 }
             }
+    // The table holds configurations whose transforms are too large for lanes.
+    EXPECT_GT(largeTransforms, 0);
 }
 }  // namespace
