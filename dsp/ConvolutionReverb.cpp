@@ -74,8 +74,12 @@ int32_t laneWidth(const ConvolutionReverb& s)
     if (routines == DspRoutines::plain || s.fftSize < 2)
         return 0;
     const int32_t width = routines == DspRoutines::fast && complexFftEightLanesAvailable() ? 8 : 4;
+    // W lanes use W times the product buffer of the plain form; the W - 1 extra stay within
+    // 768 KB, so that the lanes add little to an instance's resident memory.
+    const int64_t spectrum = 2 * static_cast<int64_t>(s.fftSize);
+    const int64_t extraBudget = 196608;  // floats
     for (int32_t w = width; w >= 4; w /= 2)
-        if (static_cast<int64_t>(w) * 2 * s.fftSize <= kConvSpectrumCapacity)
+        if (w * spectrum <= kConvSpectrumCapacity && (w - 1) * spectrum <= extraBudget)
             return w;
     return 0;
 }
