@@ -7,6 +7,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "BiquadSectionPlan.h"
 #include "Quantise.h"
 #include "RoutineChoice.h"
 
@@ -67,22 +68,8 @@ void runSections(BiquadCascade& cascade, int first, float* x, int count)
     }
 }
 
-// Sections of one or more cascades in the order a sample passes them, each with the gain its
-// output gets before the next section: the owning cascade's overall gain after its last
-// section, else 1. Multiplying by 1 returns every arithmetic result unchanged, so the gain of 1
-// stands for "not scaled".
-constexpr int kMaxChainedSections = 32;
-
-struct SectionPlan
-{
-    const float* row[kMaxChainedSections];
-    BiquadSectionState* state[kMaxChainedSections];
-    float gain[kMaxChainedSections];
-    int count = 0;
-};
-
 // Adds the cascades' sections to the plan; false when they do not fit.
-bool planSections(BiquadCascade* const* cascades, int nCascades, SectionPlan& plan)
+bool planSections(BiquadCascade* const* cascades, int nCascades, BiquadSectionPlan& plan)
 {
     for (int c = 0; c < nCascades; ++c)
     {
@@ -110,7 +97,7 @@ bool planSections(BiquadCascade* const* cascades, int nCascades, SectionPlan& pl
 // included. Lanes past the last section have zero coefficients and are never read. V vectors
 // hold up to 4V sections.
 template <int V>
-void runLaneWavefront(const SectionPlan& plan, float* x, int count)
+void runLaneWavefront(const BiquadSectionPlan& plan, float* x, int count)
 {
     const int S = plan.count;
     alignas(16) float coef[6][4 * V] = {};
@@ -209,12 +196,31 @@ void runLaneWavefront(const SectionPlan& plan, float* x, int count)
     }
 }
 
-// Runs the cascades in lanes; returns false when this build has no lane form or they do not fit.
+bool processorHasAvx2()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+#else
+    return false;
+#endif
+}
+
+// Decided once at load time, so the audio thread only reads it.
+const bool eightLanesAvailable = biquadEightLanesBuilt() && processorHasAvx2();
+
+// Runs the cascades in lanes (eight with `fast` where the processor has AVX2, else four);
+// returns false when this build has no lane form or they do not fit.
 bool runInLanes(BiquadCascade* const* cascades, int nCascades, float* x, int count)
 {
-    SectionPlan plan;
+    BiquadSectionPlan plan;
     if (!planSections(cascades, nCascades, plan))
         return false;
+    if (eightLanesAvailable && dspSelectedRoutines() == DspRoutines::fast)
+    {
+        biquadRunEightLanes(plan, x, count);
+        return true;
+    }
     switch ((plan.count + 3) >> 2)
     {
     case 1: runLaneWavefront<1>(plan, x, count); return true;
@@ -265,7 +271,7 @@ void biquadCascadeChainProcess(BiquadCascade* const* cascades, int nCascades, fl
 {
     if (count <= 0)
         return;
-    if (dspSelectedRoutines() == DspRoutines::fast && runInLanes(cascades, nCascades, samples, count))
+    if (dspSelectedRoutines() != DspRoutines::plain && runInLanes(cascades, nCascades, samples, count))
         return;
     for (int c = 0; c < nCascades; ++c)
         runScalar(*cascades[c], samples, count);
