@@ -71,7 +71,7 @@ void addPartitionProduct(ConvolutionReverb& s, int32_t p, int32_t offset)
 int32_t laneWidth(const ConvolutionReverb& s)
 {
     const DspRoutines routines = dspSelectedRoutines();
-    if (routines == DspRoutines::plain || s.fftSize < 2)
+    if (routines == DspRoutines::plain || s.fftSize < 4)
         return 0;
     const int32_t width = routines == DspRoutines::fast && complexFftEightLanesAvailable() ? 8 : 4;
     // W lanes use W times the product buffer of the plain form; the W - 1 extra stay within
@@ -92,7 +92,7 @@ void transformPartitionsInLanes(ConvolutionReverb& s, int32_t first, int32_t cou
     const float* X = s.inputSpectrum;
     float* lanes = s.productBuffer;
     // Four lanes at a time, two bins at a time: the four partitions' (re, im, re, im) rows,
-    // transposed, give each part of each bin across the lanes (E is a power of two, at least 2).
+    // transposed, give each part of each bin across the lanes (E is a power of two, at least 4).
     for (int32_t group = 0; group < W; group += 4)
     {
         const float* S[4];
@@ -119,6 +119,28 @@ void transformPartitionsInLanes(ConvolutionReverb& s, int32_t first, int32_t cou
         complexFftInverseEight(2 * E, lanes, s.bitReversalTable, s.twiddleTable);
     else
         complexFftInverseFour(2 * E, lanes, s.bitReversalTable, s.twiddleTable);
+
+    // Only the real parts are added: move them, lane by lane, into contiguous runs of E values
+    // at lanes + W E + q E. First in place and downwards, bin k's W real parts from [2W k] to
+    // [W k]; then, four bins and four lanes at a time, transposed into the upper half, which
+    // the first pass has left free.
+    for (int32_t k = 1; k < E; ++k)
+        for (int32_t q = 0; q < W; ++q)
+            lanes[W * k + q] = lanes[2 * W * k + q];
+    float* const runs = lanes + static_cast<int64_t>(W) * E;
+    for (int32_t group = 0; group < W; group += 4)
+        for (int32_t k = 0; k < E; k += 4)
+        {
+            FloatLanes r0 = FloatLanes::load(lanes + W * k + group);
+            FloatLanes r1 = FloatLanes::load(lanes + W * (k + 1) + group);
+            FloatLanes r2 = FloatLanes::load(lanes + W * (k + 2) + group);
+            FloatLanes r3 = FloatLanes::load(lanes + W * (k + 3) + group);
+            transpose(r0, r1, r2, r3);
+            r0.store(runs + static_cast<int64_t>(group) * E + k);
+            r1.store(runs + static_cast<int64_t>(group + 1) * E + k);
+            r2.store(runs + static_cast<int64_t>(group + 2) * E + k);
+            r3.store(runs + static_cast<int64_t>(group + 3) * E + k);
+        }
     s.lanesFirst = first;
     s.lanesCount = count;
     s.lanesWidth = W;
@@ -130,19 +152,12 @@ void addPartitionProductFromLanes(ConvolutionReverb& s, int32_t p, int32_t offse
 {
     if (s.lanesCount == 0 || s.lanesWidth != W || p < s.lanesFirst || p >= s.lanesFirst + s.lanesCount)
         transformPartitionsInLanes(s, p, std::min(W, limit - p), W);
-    const float* lane = s.productBuffer + (p - s.lanesFirst);
+    const int32_t E = s.fftSize;
+    const float* re = s.productBuffer + static_cast<int64_t>(W) * E + static_cast<int64_t>(p - s.lanesFirst) * E;
     const FloatLanes scale = FloatLanes::splat(s.inverseScale);
     float* acc = s.accumulator + offset;
-    const int32_t E = s.fftSize;
-    const int32_t stride = 2 * W;  // the real part of bin k at lane[stride k]
-    for (int32_t k = 0; k + 3 < E; k += 4)
-    {
-        const float* re = lane + stride * k;
-        const FloatLanes product = FloatLanes::of(re[0], re[stride], re[2 * stride], re[3 * stride]);
-        (FloatLanes::load(acc + k) + product * scale).store(acc + k);
-    }
-    for (int32_t k = E & ~3; k < E; ++k)
-        acc[k] += lane[stride * k] * s.inverseScale;
+    for (int32_t k = 0; k < E; k += 4)
+        (FloatLanes::load(acc + k) + FloatLanes::load(re + k) * scale).store(acc + k);
 }
 
 // Adds the products of partitions first .. last - 1, at offset p x F each, in that order.

@@ -19,7 +19,6 @@ struct FloatLanes
 
     static FloatLanes load(const float* p) { return { _mm_loadu_ps(p) }; }
     static FloatLanes splat(float x) { return { _mm_set1_ps(x) }; }
-    static FloatLanes of(float a, float b, float c, float d) { return { _mm_setr_ps(a, b, c, d) }; }
     void store(float* p) const { _mm_storeu_ps(p, v); }
     float lane(int i) const
     {
@@ -47,7 +46,6 @@ struct FloatLanes
 
     static FloatLanes load(const float* p) { return { { p[0], p[1], p[2], p[3] } }; }
     static FloatLanes splat(float x) { return { { x, x, x, x } }; }
-    static FloatLanes of(float a, float b, float c, float d) { return { { a, b, c, d } }; }
     void store(float* p) const
     {
         for (int i = 0; i < 4; ++i)
