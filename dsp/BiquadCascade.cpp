@@ -209,14 +209,14 @@ bool processorHasAvx2()
 // Decided once at load time, so the audio thread only reads it.
 const bool eightLanesAvailable = biquadEightLanesBuilt() && processorHasAvx2();
 
-// Runs the cascades in lanes (eight with `fast` where the processor has AVX2, else four);
+// Runs the cascades in lanes (eight where the processor has AVX2 and the choice allows, else four);
 // returns false when this build has no lane form or they do not fit.
 bool runInLanes(BiquadCascade* const* cascades, int nCascades, float* x, int count)
 {
     BiquadSectionPlan plan;
     if (!planSections(cascades, nCascades, plan))
         return false;
-    if (eightLanesAvailable && dspSelectedRoutines() == DspRoutines::fast)
+    if (eightLanesAvailable && dspSelectedRoutines() != DspRoutines::baseline)
     {
         biquadRunEightLanes(plan, x, count);
         return true;

@@ -76,21 +76,41 @@ void complexFftInverseFour(int n, float* lanes, int32_t* ip, const float* w)
 
 namespace
 {
+#if defined(__x86_64__) || defined(__i386__)
 bool processorHasAvx()
 {
-#if defined(__x86_64__) || defined(__i386__)
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx") != 0;
-#else
-    return false;
-#endif
 }
 
-// Decided once at load time, so the audio thread only reads it.
+bool processorHasAvx512()
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") != 0;
+}
+#else
+bool processorHasAvx()
+{
+    return false;
+}
+
+bool processorHasAvx512()
+{
+    return false;
+}
+#endif
+
+// Decided once at load time, so the audio thread only reads them.
 const bool eightLanesAvailable = complexFftEightLanesBuilt() && processorHasAvx();
+const bool sixteenLanesAvailable = complexFftSixteenLanesBuilt() && processorHasAvx512();
 }  // namespace
 
 bool complexFftEightLanesAvailable()
 {
     return eightLanesAvailable;
+}
+
+bool complexFftSixteenLanesAvailable()
+{
+    return sixteenLanesAvailable;
 }

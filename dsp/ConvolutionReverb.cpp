@@ -61,19 +61,27 @@ void addPartitionProduct(ConvolutionReverb& s, int32_t p, int32_t offset)
 }
 
 // The lane form: productBuffer holds up to W partition products side by side (float i of lane q
-// at [W i + q]; W = 8 with AVX, else 4), computed and transformed back together. Each lane does
-// exactly what addPartitionProduct does for its partition; only the additions into the
-// accumulator remain, and each happens in the call and the order in which the plain form makes
-// it. Lanes computed for partitions that later calls of the step add stay in productBuffer until
-// then.
+// at [W i + q]; W = 16 with AVX-512, 8 with AVX, else 4), computed and transformed back
+// together. Each lane does exactly what addPartitionProduct does for its partition; only the
+// additions into the accumulator remain, and each happens in the call and the order in which
+// the plain form makes it.
+//
+// The lanes take the partitions in the order in which the calls that use one input spectrum add
+// them: in accumulate mode the completing call's [(h - 1) G, nParts), then [0, (h - 1) G) in the
+// calls after it; in direct mode 0 to nParts - 1. Lanes computed for partitions that later
+// calls add stay in productBuffer until then; a new input spectrum discards them.
 
-// The lane width for this call: 8 or 4, or 0 when the plain form runs.
+// The lane width for this call: 16, 8 or 4, or 0 when the plain form runs.
 int32_t laneWidth(const ConvolutionReverb& s)
 {
     const DspRoutines routines = dspSelectedRoutines();
     if (routines == DspRoutines::plain || s.fftSize < 4)
         return 0;
-    const int32_t width = routines == DspRoutines::fast && complexFftEightLanesAvailable() ? 8 : 4;
+    int32_t width = 4;
+    if (routines != DspRoutines::baseline && complexFftEightLanesAvailable())
+        width = 8;
+    if (routines == DspRoutines::fast && complexFftSixteenLanesAvailable())
+        width = 16;
     // W lanes use W times the product buffer of the plain form; the W - 1 extra stay within
     // 768 KB, so that the lanes add little to an instance's resident memory.
     const int64_t spectrum = 2 * static_cast<int64_t>(s.fftSize);
@@ -84,8 +92,30 @@ int32_t laneWidth(const ConvolutionReverb& s)
     return 0;
 }
 
-// Products of partitions first .. first + count - 1 (count 1 to W) with the input spectrum,
-// transformed back in W lanes. Unused lanes repeat the last partition.
+// Partitions before this one are added after the completing call (accumulate mode).
+int32_t firstLatePartition(const ConvolutionReverb& s)
+{
+    return s.blocksPerStep < 2 ? 0 : static_cast<int32_t>((s.blocksPerStep - 1) * s.partitionsPerCall);
+}
+
+// Position of partition p in the order of use of one input spectrum, and the partition at a
+// position.
+int32_t usePosition(const ConvolutionReverb& s, int32_t p)
+{
+    const int32_t late = firstLatePartition(s);
+    return p >= late ? p - late : p + (partitionCount(s) - late);
+}
+
+int32_t partitionAt(const ConvolutionReverb& s, int32_t position)
+{
+    const int32_t late = firstLatePartition(s);
+    const int32_t lateCount = partitionCount(s) - late;
+    return position < lateCount ? late + position : position - lateCount;
+}
+
+// Products of the partitions at positions first .. first + count - 1 (count 1 to W) with the
+// input spectrum, transformed back in W lanes; unused lanes repeat the last partition. Then the
+// lanes' real parts as one run of E values per lane.
 void transformPartitionsInLanes(ConvolutionReverb& s, int32_t first, int32_t count, int32_t W)
 {
     const int32_t E = s.fftSize;
@@ -97,8 +127,11 @@ void transformPartitionsInLanes(ConvolutionReverb& s, int32_t first, int32_t cou
     {
         const float* S[4];
         for (int32_t q = 0; q < 4; ++q)
-            S[q] = s.partitionSpectra + static_cast<int64_t>(first + std::min(group + q, count - 1)) * 2 * E;
-        for (int32_t k = 0; k + 1 < E; k += 2)
+        {
+            const int32_t p = partitionAt(s, first + std::min(group + q, count - 1));
+            S[q] = s.partitionSpectra + static_cast<int64_t>(p) * 2 * E;
+        }
+        for (int32_t k = 0; k < E; k += 2)
         {
             const int32_t at = 2 * k;
             FloatLanes r0 = FloatLanes::load(S[0] + at), r1 = FloatLanes::load(S[1] + at);
@@ -115,7 +148,9 @@ void transformPartitionsInLanes(ConvolutionReverb& s, int32_t first, int32_t cou
             }
         }
     }
-    if (W == 8)
+    if (W == 16)
+        complexFftInverseSixteen(2 * E, lanes, s.bitReversalTable, s.twiddleTable);
+    else if (W == 8)
         complexFftInverseEight(2 * E, lanes, s.bitReversalTable, s.twiddleTable);
     else
         complexFftInverseFour(2 * E, lanes, s.bitReversalTable, s.twiddleTable);
@@ -146,14 +181,16 @@ void transformPartitionsInLanes(ConvolutionReverb& s, int32_t first, int32_t cou
     s.lanesWidth = W;
 }
 
-// Adds partition p's product, scaled by 1 / E, to the accumulator from `offset` on. `limit`
-// bounds the run of partitions that use the same input spectrum, consecutively, from p on.
-void addPartitionProductFromLanes(ConvolutionReverb& s, int32_t p, int32_t offset, int32_t limit, int32_t W)
+// Adds partition p's product, scaled by 1 / E, to the accumulator from `offset` on.
+void addPartitionProductFromLanes(ConvolutionReverb& s, int32_t p, int32_t offset, int32_t W)
 {
-    if (s.lanesCount == 0 || s.lanesWidth != W || p < s.lanesFirst || p >= s.lanesFirst + s.lanesCount)
-        transformPartitionsInLanes(s, p, std::min(W, limit - p), W);
+    const int32_t position = usePosition(s, p);
+    if (s.lanesCount == 0 || s.lanesWidth != W || position < s.lanesFirst ||
+        position >= s.lanesFirst + s.lanesCount)
+        transformPartitionsInLanes(s, position, std::min(W, partitionCount(s) - position), W);
     const int32_t E = s.fftSize;
-    const float* re = s.productBuffer + static_cast<int64_t>(W) * E + static_cast<int64_t>(p - s.lanesFirst) * E;
+    const float* re = s.productBuffer + static_cast<int64_t>(W) * E +
+                      static_cast<int64_t>(position - s.lanesFirst) * E;
     const FloatLanes scale = FloatLanes::splat(s.inverseScale);
     float* acc = s.accumulator + offset;
     for (int32_t k = 0; k < E; k += 4)
@@ -161,14 +198,14 @@ void addPartitionProductFromLanes(ConvolutionReverb& s, int32_t p, int32_t offse
 }
 
 // Adds the products of partitions first .. last - 1, at offset p x F each, in that order.
-void addPartitionProducts(ConvolutionReverb& s, int32_t first, int32_t last, int32_t limit)
+void addPartitionProducts(ConvolutionReverb& s, int32_t first, int32_t last)
 {
     const int32_t F = s.partitionLength;
     const int32_t W = laneWidth(s);
     for (int32_t p = first; p < last; ++p)
     {
         if (W > 0)
-            addPartitionProductFromLanes(s, p, p * F, limit, W);
+            addPartitionProductFromLanes(s, p, p * F, W);
         else
             addPartitionProduct(s, p, p * F);
     }
@@ -323,7 +360,7 @@ void convolutionReverbProcess(ConvolutionReverb& state, float* samples)
     {
         s.blocksGathered = 0;
         transformInput(s, samples, b);
-        addPartitionProducts(s, 0, nParts, nParts);
+        addPartitionProducts(s, 0, nParts);
         std::memcpy(samples, s.accumulator, sizeof(float) * static_cast<size_t>(b));
         handOver(s, b);
         // The products changed entries that the hand-over moved into [0, f); [f, f + 2E) is 0.
@@ -348,15 +385,13 @@ void convolutionReverbProcess(ConvolutionReverb& state, float* samples)
         s.outputBlockIndex = 0;
     }
 
-    // This call's share of the partitions; the completing call takes all that remain. After
-    // the completing call's [(h - 1) G, nParts) the step's spectrum serves [0, (h - 1) G).
+    // This call's share of the partitions; the completing call takes all that remain.
     const int64_t k = s.blocksGathered > 0 ? s.blocksGathered : h;
     const int64_t i = k - 1;
     const int64_t G = s.partitionsPerCall;
     const auto first = static_cast<int32_t>(i * G);
     const auto last = static_cast<int32_t>(i < h - 1 ? (i + 1) * G : nParts);
-    const auto limit = static_cast<int32_t>(i < h - 1 ? (h - 1) * G : nParts);
-    addPartitionProducts(s, first, last, limit);
+    addPartitionProducts(s, first, last);
     if (last > first)
         quantiseAccumulator(s, plain ? 0 : first * F, quantisedEnd(s, (last - 1) * F + E));
 

@@ -7,7 +7,8 @@ enum class DspRoutines
 {
     plain,     // the plain scalar forms
     baseline,  // vector lanes of the baseline instruction set (SSE2), interleaved recursions
-    fast       // as baseline, plus wider lanes where the processor has them (AVX)
+    avx,       // as baseline, plus eight-lane forms where the processor has AVX / AVX2
+    fast       // as avx, plus sixteen-lane forms where the processor has AVX-512
 };
 
 void dspSelectRoutines(DspRoutines routines);

@@ -210,7 +210,8 @@ TEST(ComplexFft, ForwardThenInverseGivesNTimesTheInput)
 }
 }  // namespace
 
-// Four (SSE2) and eight (AVX, where the processor has it) inverse transforms in lanes give, lane
+// Four (SSE2), eight (AVX) and sixteen (AVX-512, each where the processor has it) inverse
+// transforms in lanes give, lane
 // by lane, the bits of the plain inverse transform, for every size and under both floating-point
 // modes (the data includes denormals, -0 and zeros).
 TEST(ComplexFft, InverseInLanesMatchesThePlainInverse)
@@ -223,6 +224,8 @@ TEST(ComplexFft, InverseInLanesMatchesThePlainInverse)
     std::vector<Form> forms = { { 4, complexFftInverseFour } };
     if (complexFftEightLanesAvailable())
         forms.push_back({ 8, complexFftInverseEight });
+    if (complexFftSixteenLanesAvailable())
+        forms.push_back({ 16, complexFftInverseSixteen });
     for (const auto& form : forms)
         for (const auto& mode : kFloatingPointModes)
         {
@@ -239,7 +242,7 @@ TEST(ComplexFft, InverseInLanesMatchesThePlainInverse)
                 for (size_t q = 0; q < W; ++q)
                 {
                     plain[q] = noise(static_cast<size_t>(n), static_cast<unsigned>(N * 8 + q));
-                    plain[q][q] = 1e-39f;
+                    plain[q][q % static_cast<size_t>(n)] = 1e-39f;
                     plain[q][static_cast<size_t>(n - 1)] = q == 1 ? -0.0f : 3e-38f;
                     for (size_t i = 0; i < static_cast<size_t>(n); ++i)
                         lanes[W * i + q] = plain[q][i];
