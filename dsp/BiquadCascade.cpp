@@ -216,7 +216,7 @@ bool runInLanes(BiquadCascade* const* cascades, int nCascades, float* x, int cou
     BiquadSectionPlan plan;
     if (!planSections(cascades, nCascades, plan))
         return false;
-    if (eightLanesAvailable && dspSelectedRoutines() != DspRoutines::baseline)
+    if (eightLanesAvailable && dspSelectedRoutines() == DspRoutines::fast)
     {
         biquadRunEightLanes(plan, x, count);
         return true;

@@ -82,35 +82,18 @@ bool processorHasAvx()
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx") != 0;
 }
-
-bool processorHasAvx512()
-{
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") != 0;
-}
 #else
 bool processorHasAvx()
 {
     return false;
 }
-
-bool processorHasAvx512()
-{
-    return false;
-}
 #endif
 
-// Decided once at load time, so the audio thread only reads them.
+// Decided once at load time, so the audio thread only reads it.
 const bool eightLanesAvailable = complexFftEightLanesBuilt() && processorHasAvx();
-const bool sixteenLanesAvailable = complexFftSixteenLanesBuilt() && processorHasAvx512();
 }  // namespace
 
 bool complexFftEightLanesAvailable()
 {
     return eightLanesAvailable;
-}
-
-bool complexFftSixteenLanesAvailable()
-{
-    return sixteenLanesAvailable;
 }

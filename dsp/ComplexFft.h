@@ -40,13 +40,6 @@ void complexFftInverseFour(int n, float* lanes, int32_t* ip, const float* w);
 // complexFftEightLanesAvailable() is true.
 void complexFftInverseEight(int n, float* lanes, int32_t* ip, const float* w);
 
-// The same for sixteen transforms (lanes[16i + q]), in AVX-512 lanes. Call it only when
-// complexFftSixteenLanesAvailable() is true.
-void complexFftInverseSixteen(int n, float* lanes, int32_t* ip, const float* w);
-
-// Whether this build has the eight- or sixteen-lane form (x86-64 builds) and the processor runs
-// it (AVX, AVX-512F).
+// Whether this build has the eight-lane form (x86-64 builds) and the processor runs it (AVX).
 bool complexFftEightLanesAvailable();
-bool complexFftSixteenLanesAvailable();
 bool complexFftEightLanesBuilt();
-bool complexFftSixteenLanesBuilt();

@@ -61,7 +61,7 @@ void addPartitionProduct(ConvolutionReverb& s, int32_t p, int32_t offset)
 }
 
 // The lane form: productBuffer holds up to W partition products side by side (float i of lane q
-// at [W i + q]; W = 16 with AVX-512, 8 with AVX, else 4), computed and transformed back
+// at [W i + q]; W = 8 with AVX, else 4), computed and transformed back
 // together. Each lane does exactly what addPartitionProduct does for its partition; only the
 // additions into the accumulator remain, and each happens in the call and the order in which
 // the plain form makes it.
@@ -71,17 +71,13 @@ void addPartitionProduct(ConvolutionReverb& s, int32_t p, int32_t offset)
 // calls after it; in direct mode 0 to nParts - 1. Lanes computed for partitions that later
 // calls add stay in productBuffer until then; a new input spectrum discards them.
 
-// The lane width for this call: 16, 8 or 4, or 0 when the plain form runs.
+// The lane width for this call: 8 or 4, or 0 when the plain form runs.
 int32_t laneWidth(const ConvolutionReverb& s)
 {
     const DspRoutines routines = dspSelectedRoutines();
     if (routines == DspRoutines::plain || s.fftSize < 4)
         return 0;
-    int32_t width = 4;
-    if (routines != DspRoutines::baseline && complexFftEightLanesAvailable())
-        width = 8;
-    if (routines == DspRoutines::fast && complexFftSixteenLanesAvailable())
-        width = 16;
+    const int32_t width = routines == DspRoutines::fast && complexFftEightLanesAvailable() ? 8 : 4;
     // W lanes use W times the product buffer of the plain form; the W - 1 extra stay within
     // 768 KB, so that the lanes add little to an instance's resident memory.
     const int64_t spectrum = 2 * static_cast<int64_t>(s.fftSize);
@@ -148,9 +144,7 @@ void transformPartitionsInLanes(ConvolutionReverb& s, int32_t first, int32_t cou
             }
         }
     }
-    if (W == 16)
-        complexFftInverseSixteen(2 * E, lanes, s.bitReversalTable, s.twiddleTable);
-    else if (W == 8)
+    if (W == 8)
         complexFftInverseEight(2 * E, lanes, s.bitReversalTable, s.twiddleTable);
     else
         complexFftInverseFour(2 * E, lanes, s.bitReversalTable, s.twiddleTable);

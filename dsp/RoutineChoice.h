@@ -7,8 +7,7 @@ enum class DspRoutines
 {
     plain,     // the plain scalar forms
     baseline,  // vector lanes of the baseline instruction set (SSE2), interleaved recursions
-    avx,       // as baseline, plus eight-lane forms where the processor has AVX / AVX2
-    fast       // as avx, plus sixteen-lane forms where the processor has AVX-512
+    fast       // as baseline, plus eight-lane forms where the processor has AVX / AVX2
 };
 
 void dspSelectRoutines(DspRoutines routines);

@@ -1,12 +1,13 @@
 // processBlock's CPU cost per host sample, fast routines next to the plain ones in the same run.
 //
-// For each setting two processors get the same input; their blocks alternate, one with the
-// plain routines selected and one with the fast ones, so both see the same machine conditions.
+// For each setting three processors get the same input; their blocks alternate, one with the
+// plain routines selected, one with the fast ones (the widest lanes the processor has) and one
+// with the baseline ones (SSE2 lanes only), so all see the same machine conditions.
 // Each block's CPU time (this thread's) is taken; the run repeats the same input several times
 // and every block position keeps its median over the repetitions. Printed per setting: the mean
 // cost per host sample of each form (median over repetitions), their ratio, and the heaviest
 // block position against the median one (the reverb's completing calls are the heavy ones).
-// Both forms must give the same output; a difference is reported and fails the run.
+// All forms must give the same output; a difference is reported and fails the run.
 //
 // Usage: bench_processor_blocks [--all] [--repetitions N]
 //   default: the settings of the performance targets; --all: six rates x four block lengths x
@@ -142,7 +143,7 @@ bool reverbRuns(double rate, int block, Settings s)
 
 struct Result
 {
-    double plainPerSample = 0.0, fastPerSample = 0.0;
+    double plainPerSample = 0.0, fastPerSample = 0.0, baselinePerSample = 0.0;
     double fastMedianBlock = 0.0, fastHeaviestBlock = 0.0;
     double plainHeaviestBlock = 0.0;
     bool identical = true;
@@ -151,6 +152,7 @@ struct Result
 Result measure(double rate, int block, Settings s, int repetitions)
 {
     Player plain = makePlayer(rate, block, s, true), fast = makePlayer(rate, block, s, true);
+    Player baseline = makePlayer(rate, block, s, true);
     // A multiple of every step length in calls (at most 128), and about a second of audio.
     const int blocksPerRun = std::max(128, static_cast<int>(rate / block) / 128 * 128);
     const auto input = guitarLikeInput(block * blocksPerRun, rate);
@@ -160,28 +162,32 @@ Result measure(double rate, int block, Settings s, int repetitions)
         const size_t at = static_cast<size_t>(k % blocksPerRun) * static_cast<size_t>(block);
         play(plain, input, at, block, DspRoutines::plain);
         play(fast, input, at, block, DspRoutines::fast);
+        play(baseline, input, at, block, DspRoutines::baseline);
     }
     std::vector<std::vector<double>> plainTimes(static_cast<size_t>(blocksPerRun)), fastTimes(plainTimes);
-    std::vector<double> plainRuns, fastRuns;
+    std::vector<double> plainRuns, fastRuns, baselineRuns;
     for (int rep = 0; rep < repetitions; ++rep)
     {
-        double plainTotal = 0.0, fastTotal = 0.0;
+        double plainTotal = 0.0, fastTotal = 0.0, baselineTotal = 0.0;
         for (int k = 0; k < blocksPerRun; ++k)
         {
             const size_t at = static_cast<size_t>(k) * static_cast<size_t>(block);
             const double tp = play(plain, input, at, block, DspRoutines::plain);
             const double tf = play(fast, input, at, block, DspRoutines::fast);
+            baselineTotal += play(baseline, input, at, block, DspRoutines::baseline);
             plainTimes[static_cast<size_t>(k)].push_back(tp);
             fastTimes[static_cast<size_t>(k)].push_back(tf);
             plainTotal += tp;
             fastTotal += tf;
-            if (std::memcmp(plain.buffer.getReadPointer(0), fast.buffer.getReadPointer(0),
-                            sizeof(float) * static_cast<size_t>(block)) != 0)
+            const size_t bytes = sizeof(float) * static_cast<size_t>(block);
+            if (std::memcmp(plain.buffer.getReadPointer(0), fast.buffer.getReadPointer(0), bytes) != 0
+                || std::memcmp(plain.buffer.getReadPointer(0), baseline.buffer.getReadPointer(0), bytes) != 0)
                 r.identical = false;
         }
         const double samples = static_cast<double>(blocksPerRun) * block;
         plainRuns.push_back(plainTotal / samples);
         fastRuns.push_back(fastTotal / samples);
+        baselineRuns.push_back(baselineTotal / samples);
     }
     dspSelectRoutines(DspRoutines::fast);
     std::vector<double> fastBlocks, plainBlocks;
@@ -192,6 +198,7 @@ Result measure(double rate, int block, Settings s, int repetitions)
     }
     r.plainPerSample = median(plainRuns);
     r.fastPerSample = median(fastRuns);
+    r.baselinePerSample = median(baselineRuns);
     r.fastMedianBlock = median(fastBlocks);
     r.fastHeaviestBlock = *std::max_element(fastBlocks.begin(), fastBlocks.end());
     r.plainHeaviestBlock = *std::max_element(plainBlocks.begin(), plainBlocks.end());
@@ -245,10 +252,11 @@ int main(int argc, char** argv)
         cases.assign(std::begin(kTargetCases), std::end(kTargetCases));
     }
 
-    std::printf("ns of CPU per host sample (median of %d runs); heaviest block against the median block, fast routines\n",
+    std::printf("ns of CPU per host sample (median of %d runs): plain routines, fast ones, their ratio, and the\n"
+                "baseline (SSE2-only) ones; the fast routines' median and heaviest block in us and their ratio\n",
                 repetitions);
-    std::printf("%-9s %6s %8s %8s %6s %10s %10s %6s  %s\n", "rate", "block", "plain", "fast", "ratio",
-                "median us", "heaviest", "x", "setting");
+    std::printf("%-9s %6s %8s %8s %6s %8s %10s %10s %6s  %s\n", "rate", "block", "plain", "fast", "ratio",
+                "baseline", "median us", "heaviest", "x", "setting");
     bool allIdentical = true;
     for (const auto& c : cases)
     {
@@ -260,8 +268,9 @@ int main(int argc, char** argv)
         if (!r.identical)
             label += "; OUTPUTS DIFFER";
         allIdentical = allIdentical && r.identical;
-        std::printf("%-9.1f %6d %8.1f %8.1f %6.2f %10.1f %10.1f %6.2f  %s\n", c.rate / 1000.0, c.block,
-                    r.plainPerSample, r.fastPerSample, r.plainPerSample / r.fastPerSample, r.fastMedianBlock / 1000.0,
+        std::printf("%-9.1f %6d %8.1f %8.1f %6.2f %8.1f %10.1f %10.1f %6.2f  %s\n", c.rate / 1000.0, c.block,
+                    r.plainPerSample, r.fastPerSample, r.plainPerSample / r.fastPerSample, r.baselinePerSample,
+                    r.fastMedianBlock / 1000.0,
                     r.fastHeaviestBlock / 1000.0, r.fastHeaviestBlock / r.fastMedianBlock, label.c_str());
         std::fflush(stdout);
     }

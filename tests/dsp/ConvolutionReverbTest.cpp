@@ -396,13 +396,12 @@ TEST(ConvolutionReverb, EveryFormMatchesThePlainAlgorithm)
                     { 22649, 64, 4 },  { 15983, 16, 16 }, { 41389, 1024, 1 }, { 45298, 7, 73 },
                     { 5000, 3, 5 },    { 41389, 64, 8 },  { 160000, 2048, 1 }, { 100000, 8192, 1 } };
     const DspRoutines mixed[] = { DspRoutines::fast, DspRoutines::plain, DspRoutines::fast,
-                                  DspRoutines::baseline, DspRoutines::avx, DspRoutines::fast };
+                                  DspRoutines::baseline, DspRoutines::fast };
     struct Schedule
     {
         const char* name;
         std::vector<DspRoutines> perCall;  // cycled through call by call
     } schedules[] = { { "fast", { DspRoutines::fast } },
-                      { "avx", { DspRoutines::avx } },
                       { "baseline", { DspRoutines::baseline } },
                       { "plain", { DspRoutines::plain } },
                       { "mixed", { std::begin(mixed), std::end(mixed) } } };

@@ -155,7 +155,7 @@ TEST(OnePoleFilter, SingleAndChainedMatchThePlainRecursion)
                    { 4, { true, true, false, false }, { 3000.0f, 3000.0f, 60.0f, 60.0f } },
                    { 4, { true, false, true, false }, { 5000.0f, 3500.0f, 5000.0f, 3500.0f } },
                    { 3, { false, true, false }, { 40.0f, 12000.0f, 40.0f } } };
-    for (const auto routines : { DspRoutines::fast, DspRoutines::avx, DspRoutines::baseline, DspRoutines::plain })
+    for (const auto routines : { DspRoutines::fast, DspRoutines::baseline, DspRoutines::plain })
     {
         dspSelectRoutines(routines);
         for (const auto& mode : kFloatingPointModes)
@@ -307,7 +307,7 @@ TEST(BiquadCascade, MatchesThePlainSectionBySectionForm)
         tables.push_back({ "cabinet high-pass", kCabinetHighPass[rate].sos, kCabinetHighPass[rate].scale, 2 });
     }
     tables.push_back({ "resampler 4", kResampler4Filter.sos, kResampler4Filter.scale, 10 });
-    for (const auto routines : { DspRoutines::fast, DspRoutines::avx, DspRoutines::baseline, DspRoutines::plain })
+    for (const auto routines : { DspRoutines::fast, DspRoutines::baseline, DspRoutines::plain })
     {
         dspSelectRoutines(routines);
         for (const auto& mode : kFloatingPointModes)
@@ -361,7 +361,7 @@ TEST(BiquadCascade, ChainMatchesThePlainCascadesInTurn)
         { { test.sos, test.scale, 25 }, { test.sos, unitGain, 7 } },  // 32 sections
         { { test.sos, test.scale, 25 }, { test.sos, test.scale, 8 } },  // more than one wavefront holds
     };
-    for (const auto routines : { DspRoutines::fast, DspRoutines::avx, DspRoutines::baseline, DspRoutines::plain })
+    for (const auto routines : { DspRoutines::fast, DspRoutines::baseline, DspRoutines::plain })
     {
         dspSelectRoutines(routines);
         for (const auto& mode : kFloatingPointModes)
