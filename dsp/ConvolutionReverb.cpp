@@ -179,11 +179,15 @@ void transformPartitionsInLanes(ConvolutionReverb& s, int32_t first, int32_t cou
 void addPartitionProductFromLanes(ConvolutionReverb& s, int32_t p, int32_t offset, int32_t W)
 {
     const int32_t position = usePosition(s, p);
-    if (s.lanesCount == 0 || s.lanesWidth != W || position < s.lanesFirst ||
-        position >= s.lanesFirst + s.lanesCount)
-        transformPartitionsInLanes(s, position, std::min(W, partitionCount(s) - position), W);
+    if (s.lanesCount == 0 || position < s.lanesFirst || position >= s.lanesFirst + s.lanesCount)
+    {
+        // The last few partitions of a spectrum take the narrower batch when it holds them all.
+        const int32_t remaining = partitionCount(s) - position;
+        const int32_t width = remaining <= 4 ? 4 : W;
+        transformPartitionsInLanes(s, position, std::min(width, remaining), width);
+    }
     const int32_t E = s.fftSize;
-    const float* re = s.productBuffer + static_cast<int64_t>(W) * E +
+    const float* re = s.productBuffer + static_cast<int64_t>(s.lanesWidth) * E +
                       static_cast<int64_t>(position - s.lanesFirst) * E;
     const FloatLanes scale = FloatLanes::splat(s.inverseScale);
     float* acc = s.accumulator + offset;
