@@ -1,5 +1,7 @@
 #include "PluginHost.h"
 
+#include "TestSignals.h"
+
 namespace brondavell::host
 {
 namespace
@@ -64,40 +66,9 @@ juce::AudioProcessorParameter* findParameter(juce::AudioProcessor& plugin, const
 
 juce::AudioBuffer<float> makePluckedRiff(double sampleRate, double seconds)
 {
-    const int length = static_cast<int>(sampleRate * seconds);
-    juce::AudioBuffer<float> clip(1, length);
-    clip.clear();
-    auto* out = clip.getWritePointer(0);
-
-    // (start in beats, MIDI note); a riff in E minor with a closing double stop.
-    const std::pair<double, int> notes[] = { { 0.0, 40 }, { 0.5, 43 }, { 1.0, 45 }, { 1.5, 47 }, { 2.0, 50 },
-                                             { 2.5, 47 }, { 3.0, 45 }, { 3.5, 43 }, { 4.0, 40 }, { 4.0, 47 },
-                                             { 4.0, 52 }, { 6.0, 45 }, { 6.0, 52 }, { 6.0, 57 } };
-    const double beatSeconds = 0.3;
-    juce::Random random(20261210);
-    std::vector<float> line;
-
-    for (const auto& [beat, note] : notes)
-    {
-        const double frequency = 440.0 * std::pow(2.0, (note - 69) / 12.0);
-        const int period = juce::jmax(2, static_cast<int>(sampleRate / frequency));
-        line.assign(static_cast<size_t>(period), 0.0f);
-        for (auto& value : line)
-            value = random.nextFloat() * 2.0f - 1.0f;
-
-        const int start = static_cast<int>(beat * beatSeconds * sampleRate);
-        const int noteLength = juce::jmin(length - start, static_cast<int>(2.5 * sampleRate));
-        float previous = 0.0f;
-        for (int i = 0; i < noteLength; ++i)
-        {
-            auto& current = line[static_cast<size_t>(i % period)];
-            const float next = line[static_cast<size_t>((i + 1) % period)];
-            const float sample = current;
-            current = 0.4985f * (current + next) + 0.0005f * previous;
-            previous = sample;
-            out[start + i] += 0.16f * sample;
-        }
-    }
+    const auto riff = pluckedRiff(sampleRate, seconds);
+    juce::AudioBuffer<float> clip(1, static_cast<int>(riff.size()));
+    clip.copyFrom(0, 0, riff.data(), clip.getNumSamples());
     return clip;
 }
 

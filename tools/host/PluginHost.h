@@ -21,8 +21,8 @@ std::unique_ptr<juce::AudioPluginInstance> loadPlugin(Format format, const juce:
 // indices, so parameters are always looked up through this, never by index.
 juce::AudioProcessorParameter* findParameter(juce::AudioProcessor& plugin, const juce::String& parameterId);
 
-// A plucked-string riff (a few seconds of a guitar's direct signal, peaks near -6 dBFS), made
-// with a Karplus-Strong string model: the test clip of the render tool and the hosting tests.
+// The plucked-string riff of TestSignals.h as a one-channel buffer: the test clip of the render
+// tool and the hosting tests.
 juce::AudioBuffer<float> makePluckedRiff(double sampleRate, double seconds);
 
 // Runs a mono signal through the plug-in in blocks of blockSize (the last one shorter), feeding
