@@ -175,15 +175,19 @@ void transformPartitionsInLanes(ConvolutionReverb& s, int32_t first, int32_t cou
     s.lanesWidth = W;
 }
 
-// Adds partition p's product, scaled by 1 / E, to the accumulator from `offset` on.
-void addPartitionProductFromLanes(ConvolutionReverb& s, int32_t p, int32_t offset, int32_t W)
+// Adds partition p's product, scaled by 1 / E, to the accumulator from `offset` on. `needed` is
+// how many partitions, from p on, this call adds.
+void addPartitionProductFromLanes(ConvolutionReverb& s, int32_t p, int32_t offset, int32_t W, int32_t needed)
 {
     const int32_t position = usePosition(s, p);
     if (s.lanesCount == 0 || position < s.lanesFirst || position >= s.lanesFirst + s.lanesCount)
     {
-        // The last few partitions of a spectrum take the narrower batch when it holds them all.
+        // The narrower batch when it holds every partition left for this spectrum, or, in the
+        // completing call of a step (the heaviest call), every one this call needs: the calls
+        // after it compute the rest ahead in wide batches.
         const int32_t remaining = partitionCount(s) - position;
-        const int32_t width = remaining <= 4 ? 4 : W;
+        const bool completing = s.blocksPerStep >= 2 && s.blocksGathered == 0;
+        const int32_t width = remaining <= 4 || (completing && needed <= 4) ? 4 : W;
         transformPartitionsInLanes(s, position, std::min(width, remaining), width);
     }
     const int32_t E = s.fftSize;
@@ -203,7 +207,7 @@ void addPartitionProducts(ConvolutionReverb& s, int32_t first, int32_t last)
     for (int32_t p = first; p < last; ++p)
     {
         if (W > 0)
-            addPartitionProductFromLanes(s, p, p * F, W);
+            addPartitionProductFromLanes(s, p, p * F, W, last - p);
         else
             addPartitionProduct(s, p, p * F);
     }
