@@ -1,8 +1,10 @@
-// The structure of this FFT (bit reversal with its index table, first, middle and last radix-4
-// stages, the twiddle table stored in bit-reversed order) follows the complex DFT of the
-// General Purpose FFT Package by Takuya Ooura (fft4g.c, Copyright Takuya OOURA, 1996-2001),
-// which its author lets anyone use, copy, modify and distribute, asking that modified code
-// refer to that package.
+// The structure of this FFT follows the complex DFT of the General Purpose FFT Package by Takuya
+// Ooura (fft4g.c, http://www.kurims.kyoto-u.ac.jp/~ooura/fft.html): the bit reversal with its
+// index table and its conjugating form (bitrv2, bitrv2conj), the first, middle and last radix-4
+// stages (cft1st, cftmdl, cftfsub, cftbsub) and the twiddle table stored in bit-reversed order
+// (makewt). Its notice: "Copyright Takuya OOURA, 1996-2001. You may use, copy, modify and
+// distribute this code for any purpose (include commercial use) and without fee. Please refer to
+// this package when you modify this code." This is a modified form of it.
 //
 // The stages are templates (ComplexFftStages.h) over one transform or several in vector lanes;
 // this file holds the plain and the four-lane (SSE2, the x86-64 baseline) instances.
