@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ComplexFft.h"
+#include "ConvolutionReverbAvx.h"
 #include "FloatLanes.h"
 #include "Quantise.h"
 #include "RoutineChoice.h"
@@ -193,8 +194,13 @@ void addPartitionProductFromLanes(ConvolutionReverb& s, int32_t p, int32_t offse
     const int32_t E = s.fftSize;
     const float* re = s.productBuffer + static_cast<int64_t>(s.lanesWidth) * E +
                       static_cast<int64_t>(position - s.lanesFirst) * E;
-    const FloatLanes scale = FloatLanes::splat(s.inverseScale);
     float* acc = s.accumulator + offset;
+    if (W == 8 && convolutionAvxBuilt())
+    {
+        convolutionAddScaledAvx(acc, re, s.inverseScale, E);
+        return;
+    }
+    const FloatLanes scale = FloatLanes::splat(s.inverseScale);
     for (int32_t k = 0; k < E; k += 4)
         (FloatLanes::load(acc + k) + FloatLanes::load(re + k) * scale).store(acc + k);
 }
@@ -232,6 +238,11 @@ void handOver(ConvolutionReverb& s, int32_t n)
 void quantiseAccumulator(ConvolutionReverb& s, int32_t from, int32_t to)
 {
     float* acc = s.accumulator;
+    if (laneWidth(s) == 8 && convolutionAvxBuilt())
+    {
+        convolutionQuantiseAvx(acc, from, to);
+        return;
+    }
     for (int32_t i = from; i < to; ++i)
         acc[i] = quantiseState(acc[i]);
 }
