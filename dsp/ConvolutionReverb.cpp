@@ -62,10 +62,10 @@ void addPartitionProduct(ConvolutionReverb& s, int32_t p, int32_t offset)
 }
 
 // The lane form: productBuffer holds up to W partition products side by side (float i of lane q
-// at [W i + q]; W = 8 with AVX, else 4), computed and transformed back
-// together. Each lane does exactly what addPartitionProduct does for its partition; only the
-// additions into the accumulator remain, and each happens in the call and the order in which
-// the plain form makes it.
+// at [W i + q]; W = 8 with AVX, else 4), computed and transformed back together. Each lane does
+// exactly what addPartitionProduct does for its partition; only the additions into the
+// accumulator remain, and each happens in the call and the order in which the plain form makes
+// it.
 //
 // The lanes take the partitions in the order in which the calls that use one input spectrum add
 // them: in accumulate mode the completing call's [(h - 1) G, nParts), then [0, (h - 1) G) in the

@@ -45,7 +45,8 @@ struct ConvolutionReverb
     int32_t outputBlockIndex;  // accumulate mode: next b-sample slice of outputBuffer to output
     float inverseScale;        // 1 / E
     int32_t blocksGathered;    // accumulate mode: blocks of the current step gathered (0 to h - 1)
-    int32_t lanesFirst;        // first partition whose product productBuffer holds in lanes
+    // The fast routines' partition products held in productBuffer for later calls of the step:
+    int32_t lanesFirst;        // position, in the order the step adds them, of the first one
     int32_t lanesCount;        // how many (0: none); only for the current inputSpectrum
     int32_t lanesWidth;        // lanes side by side in productBuffer (4 or 8)
 };
