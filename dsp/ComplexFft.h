@@ -31,3 +31,15 @@ void complexFftMiddleStage(int n, int l, float* a, const float* w);
 // The complete inverse transform in place: conjugating bit reversal (scratch from ip + 2)
 // followed by the backward stages. Natural order in and out.
 void complexFftInverse(int n, float* a, int32_t* ip, const float* w);
+
+// Four inverse transforms at once, side by side in lanes: float i of transform q at
+// lanes[4i + q] (4n floats). Each transform's result is bit for bit that of complexFftInverse.
+void complexFftInverseFour(int n, float* lanes, int32_t* ip, const float* w);
+
+// The same for eight transforms (lanes[8i + q]), in AVX lanes. Call it only when
+// complexFftEightLanesAvailable() is true.
+void complexFftInverseEight(int n, float* lanes, int32_t* ip, const float* w);
+
+// Whether this build has the eight-lane form (x86-64 builds) and the processor runs it (AVX).
+bool complexFftEightLanesAvailable();
+bool complexFftEightLanesBuilt();

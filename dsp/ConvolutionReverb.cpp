@@ -1,10 +1,14 @@
 #include "ConvolutionReverb.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "ComplexFft.h"
+#include "ConvolutionReverbAvx.h"
+#include "FloatLanes.h"
 #include "Quantise.h"
+#include "RoutineChoice.h"
 
 namespace
 {
@@ -31,6 +35,7 @@ void transformInput(ConvolutionReverb& s, const float* x, int32_t n)
     }
     complexFftBitReverse(2 * E, s.bitReversalTable + 2, spec);
     complexFftForward(2 * E, spec, s.twiddleTable);
+    s.lanesCount = 0;  // products of the previous spectrum are of no further use
 }
 
 // Multiplies the input spectrum with partition p, transforms back and adds the real parts,
@@ -49,10 +54,169 @@ void addPartitionProduct(ConvolutionReverb& s, int32_t p, int32_t offset)
         prod[2 * k + 1] = xi * sr + xr * si;
     }
     complexFftInverse(2 * E, prod, s.bitReversalTable, s.twiddleTable);
+    s.lanesCount = 0;  // productBuffer no longer holds lanes
     const float scale = s.inverseScale;
     float* acc = s.accumulator + offset;
     for (int32_t k = 0; k < E; ++k)
         acc[k] += prod[2 * k] * scale;
+}
+
+// The lane form: productBuffer holds up to W partition products side by side (float i of lane q
+// at [W i + q]; W = 8 with AVX, else 4), computed and transformed back together. Each lane does
+// exactly what addPartitionProduct does for its partition; only the additions into the
+// accumulator remain, and each happens in the call and the order in which the plain form makes
+// it.
+//
+// The lanes take the partitions in the order in which the calls that use one input spectrum add
+// them: in accumulate mode the completing call's [(h - 1) G, nParts), then [0, (h - 1) G) in the
+// calls after it; in direct mode 0 to nParts - 1. Lanes computed for partitions that later
+// calls add stay in productBuffer until then; a new input spectrum discards them.
+
+// The lane width for this call: 8 or 4, or 0 when the plain form runs.
+int32_t laneWidth(const ConvolutionReverb& s)
+{
+    const DspRoutines routines = dspSelectedRoutines();
+    if (routines == DspRoutines::plain || s.fftSize < 4)
+        return 0;
+    const int32_t width = routines == DspRoutines::fast && complexFftEightLanesAvailable() ? 8 : 4;
+    // W lanes use W times the product buffer of the plain form; the W - 1 extra stay within
+    // 768 KB, so that the lanes add little to an instance's resident memory.
+    const int64_t spectrum = 2 * static_cast<int64_t>(s.fftSize);
+    const int64_t extraBudget = 196608;  // floats
+    for (int32_t w = width; w >= 4; w /= 2)
+        if (w * spectrum <= kConvSpectrumCapacity && (w - 1) * spectrum <= extraBudget)
+            return w;
+    return 0;
+}
+
+// Partitions before this one are added after the completing call (accumulate mode).
+int32_t firstLatePartition(const ConvolutionReverb& s)
+{
+    return s.blocksPerStep < 2 ? 0 : static_cast<int32_t>((s.blocksPerStep - 1) * s.partitionsPerCall);
+}
+
+// Position of partition p in the order of use of one input spectrum, and the partition at a
+// position.
+int32_t usePosition(const ConvolutionReverb& s, int32_t p)
+{
+    const int32_t late = firstLatePartition(s);
+    return p >= late ? p - late : p + (partitionCount(s) - late);
+}
+
+int32_t partitionAt(const ConvolutionReverb& s, int32_t position)
+{
+    const int32_t late = firstLatePartition(s);
+    const int32_t lateCount = partitionCount(s) - late;
+    return position < lateCount ? late + position : position - lateCount;
+}
+
+// Products of the partitions at positions first .. first + count - 1 (count 1 to W) with the
+// input spectrum, transformed back in W lanes; unused lanes repeat the last partition. Then the
+// lanes' real parts as one run of E values per lane.
+void transformPartitionsInLanes(ConvolutionReverb& s, int32_t first, int32_t count, int32_t W)
+{
+    const int32_t E = s.fftSize;
+    const float* X = s.inputSpectrum;
+    float* lanes = s.productBuffer;
+    // Four lanes at a time, two bins at a time: the four partitions' (re, im, re, im) rows,
+    // transposed, give each part of each bin across the lanes (E is a power of two, at least 4).
+    for (int32_t group = 0; group < W; group += 4)
+    {
+        const float* S[4];
+        for (int32_t q = 0; q < 4; ++q)
+        {
+            const int32_t p = partitionAt(s, first + std::min(group + q, count - 1));
+            S[q] = s.partitionSpectra + static_cast<int64_t>(p) * 2 * E;
+        }
+        for (int32_t k = 0; k < E; k += 2)
+        {
+            const int32_t at = 2 * k;
+            FloatLanes r0 = FloatLanes::load(S[0] + at), r1 = FloatLanes::load(S[1] + at);
+            FloatLanes r2 = FloatLanes::load(S[2] + at), r3 = FloatLanes::load(S[3] + at);
+            transpose(r0, r1, r2, r3);  // r0: re of bin k, r1: im of bin k, r2, r3: bin k + 1
+            const FloatLanes* parts[2][2] = { { &r0, &r1 }, { &r2, &r3 } };
+            for (int32_t bin = 0; bin < 2; ++bin)
+            {
+                const int32_t re = at + 2 * bin, im = re + 1;
+                const FloatLanes xr = FloatLanes::splat(X[re]), xi = FloatLanes::splat(X[im]);
+                const FloatLanes sr = *parts[bin][0], si = *parts[bin][1];
+                (sr * xr - si * xi).store(lanes + W * re + group);
+                (xi * sr + xr * si).store(lanes + W * im + group);
+            }
+        }
+    }
+    if (W == 8)
+        complexFftInverseEight(2 * E, lanes, s.bitReversalTable, s.twiddleTable);
+    else
+        complexFftInverseFour(2 * E, lanes, s.bitReversalTable, s.twiddleTable);
+
+    // Only the real parts are added: move them, lane by lane, into contiguous runs of E values
+    // at lanes + W E + q E. First in place and downwards, bin k's W real parts from [2W k] to
+    // [W k]; then, four bins and four lanes at a time, transposed into the upper half, which
+    // the first pass has left free.
+    for (int32_t k = 1; k < E; ++k)
+        for (int32_t q = 0; q < W; ++q)
+            lanes[W * k + q] = lanes[2 * W * k + q];
+    float* const runs = lanes + static_cast<int64_t>(W) * E;
+    for (int32_t group = 0; group < W; group += 4)
+        for (int32_t k = 0; k < E; k += 4)
+        {
+            FloatLanes r0 = FloatLanes::load(lanes + W * k + group);
+            FloatLanes r1 = FloatLanes::load(lanes + W * (k + 1) + group);
+            FloatLanes r2 = FloatLanes::load(lanes + W * (k + 2) + group);
+            FloatLanes r3 = FloatLanes::load(lanes + W * (k + 3) + group);
+            transpose(r0, r1, r2, r3);
+            r0.store(runs + static_cast<int64_t>(group) * E + k);
+            r1.store(runs + static_cast<int64_t>(group + 1) * E + k);
+            r2.store(runs + static_cast<int64_t>(group + 2) * E + k);
+            r3.store(runs + static_cast<int64_t>(group + 3) * E + k);
+        }
+    s.lanesFirst = first;
+    s.lanesCount = count;
+    s.lanesWidth = W;
+}
+
+// Adds partition p's product, scaled by 1 / E, to the accumulator from `offset` on. `needed` is
+// how many partitions, from p on, this call adds.
+void addPartitionProductFromLanes(ConvolutionReverb& s, int32_t p, int32_t offset, int32_t W, int32_t needed)
+{
+    const int32_t position = usePosition(s, p);
+    if (s.lanesCount == 0 || position < s.lanesFirst || position >= s.lanesFirst + s.lanesCount)
+    {
+        // The narrower batch when it holds every partition left for this spectrum, or, in the
+        // completing call of a step (the heaviest call), every one this call needs: the calls
+        // after it compute the rest ahead in wide batches.
+        const int32_t remaining = partitionCount(s) - position;
+        const bool completing = s.blocksPerStep >= 2 && s.blocksGathered == 0;
+        const int32_t width = remaining <= 4 || (completing && needed <= 4) ? 4 : W;
+        transformPartitionsInLanes(s, position, std::min(width, remaining), width);
+    }
+    const int32_t E = s.fftSize;
+    const float* re = s.productBuffer + static_cast<int64_t>(s.lanesWidth) * E +
+                      static_cast<int64_t>(position - s.lanesFirst) * E;
+    float* acc = s.accumulator + offset;
+    if (W == 8 && convolutionAvxBuilt())
+    {
+        convolutionAddScaledAvx(acc, re, s.inverseScale, E);
+        return;
+    }
+    const FloatLanes scale = FloatLanes::splat(s.inverseScale);
+    for (int32_t k = 0; k < E; k += 4)
+        (FloatLanes::load(acc + k) + FloatLanes::load(re + k) * scale).store(acc + k);
+}
+
+// Adds the products of partitions first .. last - 1, at offset p x F each, in that order.
+void addPartitionProducts(ConvolutionReverb& s, int32_t first, int32_t last)
+{
+    const int32_t F = s.partitionLength;
+    const int32_t W = laneWidth(s);
+    for (int32_t p = first; p < last; ++p)
+    {
+        if (W > 0)
+            addPartitionProductFromLanes(s, p, p * F, W, last - p);
+        else
+            addPartitionProduct(s, p, p * F);
+    }
 }
 
 // After n samples have been taken from the front: moves the f samples behind them to the front
@@ -66,20 +230,30 @@ void handOver(ConvolutionReverb& s, int32_t n)
     std::memset(acc + f, 0, sizeof(float) * static_cast<size_t>(2 * s.fftSize));
 }
 
-// Quantises the accumulator. Entries from f + 2E on are never written after the set-up
-// cleared them and stay exactly 0, which quantises to 0; so only the live range is visited.
-// (BRONDAVELL_CONV_QUANTISE_ALL selects the whole-array pass; the tests build that form to
-// prove both give identical bits.)
-void quantiseAccumulator(ConvolutionReverb& s)
+// Quantises accumulator entries [from, to). Quantising is idempotent ((v + 1) - 1 of a value it
+// produced gives that value back), the set-up leaves the accumulator all 0 and a hand-over only
+// moves entries and writes zeros. So when every call quantises the entries its products changed,
+// every other entry already holds its quantised value, and the result equals a pass over all
+// the accumulator.
+void quantiseAccumulator(ConvolutionReverb& s, int32_t from, int32_t to)
 {
     float* acc = s.accumulator;
-#ifdef BRONDAVELL_CONV_QUANTISE_ALL
-    const int32_t live = kConvAccumulatorCapacity;
-#else
-    const int32_t live = s.impulseLength + 2 * s.fftSize;
-#endif
-    for (int32_t i = 0; i < live; ++i)
+    if (laneWidth(s) == 8 && convolutionAvxBuilt())
+    {
+        convolutionQuantiseAvx(acc, from, to);
+        return;
+    }
+    for (int32_t i = from; i < to; ++i)
         acc[i] = quantiseState(acc[i]);
+}
+
+// End of the range to quantise: the entries a call changed end before `changedEnd`; the plain
+// routines visit every entry that can be non-zero, [0, f + 2E).
+int32_t quantisedEnd(const ConvolutionReverb& s, int32_t changedEnd)
+{
+    if (dspSelectedRoutines() == DspRoutines::plain)
+        return s.impulseLength + 2 * s.fftSize;
+    return changedEnd;
 }
 }  // namespace
 
@@ -193,6 +367,7 @@ bool convolutionReverbConfigure(ConvolutionReverb& state, const float* impulse,
     s.blocksPerStep = h;
     s.blocksGathered = 0;
     s.outputBlockIndex = 0;
+    s.lanesCount = 0;
     if (L > kConvStepCapacity)
         return false;
     std::memset(s.gatherBuffer, 0, sizeof(float) * static_cast<size_t>(L));
@@ -220,17 +395,19 @@ void convolutionReverbProcess(ConvolutionReverb& state, float* samples)
     ConvolutionReverb& s = state;
     const int32_t b = s.blockLength;
     const int32_t F = s.partitionLength;
+    const int32_t E = s.fftSize;
     const int32_t nParts = partitionCount(s);
+    const bool plain = dspSelectedRoutines() == DspRoutines::plain;
 
     if (s.blocksPerStep < 2)
     {
         s.blocksGathered = 0;
         transformInput(s, samples, b);
-        for (int32_t p = 0; p < nParts; ++p)
-            addPartitionProduct(s, p, p * F);
+        addPartitionProducts(s, 0, nParts);
         std::memcpy(samples, s.accumulator, sizeof(float) * static_cast<size_t>(b));
         handOver(s, b);
-        quantiseAccumulator(s);
+        // The products changed entries that the hand-over moved into [0, f); [f, f + 2E) is 0.
+        quantiseAccumulator(s, 0, quantisedEnd(s, s.impulseLength));
         return;
     }
 
@@ -255,12 +432,11 @@ void convolutionReverbProcess(ConvolutionReverb& state, float* samples)
     const int64_t k = s.blocksGathered > 0 ? s.blocksGathered : h;
     const int64_t i = k - 1;
     const int64_t G = s.partitionsPerCall;
-    const int64_t first = i * G;
-    const int64_t last = i < h - 1 ? (i + 1) * G : nParts;
-    for (int64_t p = first; p < last; ++p)
-        addPartitionProduct(s, static_cast<int32_t>(p), static_cast<int32_t>(p) * F);
-
-    quantiseAccumulator(s);
+    const auto first = static_cast<int32_t>(i * G);
+    const auto last = static_cast<int32_t>(i < h - 1 ? (i + 1) * G : nParts);
+    addPartitionProducts(s, first, last);
+    if (last > first)
+        quantiseAccumulator(s, plain ? 0 : first * F, quantisedEnd(s, (last - 1) * F + E));
 
     std::memcpy(samples, s.outputBuffer + static_cast<int64_t>(s.outputBlockIndex) * b,
                 sizeof(float) * static_cast<size_t>(b));

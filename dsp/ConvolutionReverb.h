@@ -45,6 +45,10 @@ struct ConvolutionReverb
     int32_t outputBlockIndex;  // accumulate mode: next b-sample slice of outputBuffer to output
     float inverseScale;        // 1 / E
     int32_t blocksGathered;    // accumulate mode: blocks of the current step gathered (0 to h - 1)
+    // The fast routines' partition products held in productBuffer for later calls of the step:
+    int32_t lanesFirst;        // position, in the order the step adds them, of the first one
+    int32_t lanesCount;        // how many (0: none); only for the current inputSpectrum
+    int32_t lanesWidth;        // lanes side by side in productBuffer (4 or 8)
 };
 
 // Sets the engine up for an impulse response of impulseLength (f >= 0) samples, blocks of

@@ -5,9 +5,20 @@
 #include "AudioTables.h"
 #include "Quantise.h"
 
+ToneStack& ToneStack::operator=(const ToneStack& other)
+{
+    if (this != &other)
+    {
+        std::memcpy(static_cast<void*>(this), static_cast<const void*>(&other), sizeof(ToneStack));
+        bPtr = other.bPtr == other.b ? b : other.bPtr;
+        aPtr = other.aPtr == other.a ? a : other.aPtr;
+    }
+    return *this;
+}
+
 void toneStackConstruct(ToneStack& stack)
 {
-    std::memset(&stack, 0, sizeof(ToneStack));
+    std::memset(static_cast<void*>(&stack), 0, sizeof(ToneStack));
     stack.bPtr = stack.b;
     stack.aPtr = stack.a;
     stack.n = 4;
@@ -87,12 +98,38 @@ void toneStackProcess(ToneStack& stack, float* samples, int count)
     for (int i = 0; i < count; ++i)
         X[n + i] = samples[i];
 
-    for (int i = 0; i < count; ++i)
+    if (n == 4)
     {
-        float acc = b[0] * X[n + i];
-        for (int j = 1; j < n; ++j)
-            acc = acc + ((b[j] * X[n + i - j]) - (a[j] * Y[n + i - j]));
-        Y[n + i] = acc;
+        // The same sums with the last three inputs and outputs kept in registers, so that each
+        // output feeds the next sample without a round trip through memory.
+        const float b0 = b[0], b1 = b[1], b2 = b[2], b3 = b[3], a1 = a[1], a2 = a[2], a3 = a[3];
+        float x1 = X[3], x2 = X[2], x3 = X[1];
+        float y1 = Y[3], y2 = Y[2], y3 = Y[1];
+        for (int i = 0; i < count; ++i)
+        {
+            const float x0 = X[4 + i];
+            float acc = b0 * x0;
+            acc = acc + ((b1 * x1) - (a1 * y1));
+            acc = acc + ((b2 * x2) - (a2 * y2));
+            acc = acc + ((b3 * x3) - (a3 * y3));
+            Y[4 + i] = acc;
+            x3 = x2;
+            x2 = x1;
+            x1 = x0;
+            y3 = y2;
+            y2 = y1;
+            y1 = acc;
+        }
+    }
+    else
+    {
+        for (int i = 0; i < count; ++i)
+        {
+            float acc = b[0] * X[n + i];
+            for (int j = 1; j < n; ++j)
+                acc = acc + ((b[j] * X[n + i - j]) - (a[j] * Y[n + i - j]));
+            Y[n + i] = acc;
+        }
     }
 
     // The history becomes the last n entries of X and Y. Entries that came from the block are

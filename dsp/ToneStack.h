@@ -8,8 +8,14 @@
 constexpr int kToneStackHistory = 80;
 constexpr int kToneStackMaxBlock = 8192;
 
+// A copy is a working filter of its own: copying re-points bPtr and aPtr at the copy's own
+// coefficient arrays (a plain member-wise copy would leave them in the original).
 struct ToneStack
 {
+    ToneStack() = default;
+    ToneStack(const ToneStack& other) { *this = other; }
+    ToneStack& operator=(const ToneStack& other);
+
     float b[4];    // digital numerator b0..b3, normalised
     float a[4];    // digital denominator a0..a3, normalised; a0 = 1, not read
     float* bPtr;   // always b of this record

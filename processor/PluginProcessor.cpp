@@ -306,32 +306,47 @@ void BrondavellJuceAudioProcessor::processBlock(juce::AudioBuffer<float>& buffer
     }
 }
 
+// The amplifier at the base rate, in place: each step below in this order, every operation in
+// the order the sound depends on.
 void BrondavellJuceAudioProcessor::processAmpChain(SignalBlock& block)
 {
     float* const x = block.data;
     const int n = block.numSamples;
+    inputStage(x, n);
+    channelStage(x, n);
+    powerAmpStage(x, n);
+    presenceStage(x, n);
+    reverbStage(x, n, block.sampleRate);
+    channelVolume(x, n);
+    cabinetStage(x, n);
+    outputStage(x, n);
+}
 
-    // Input gain and voicing.
+// Input gain, the darkening filter unless bright is on, the input high-pass.
+void BrondavellJuceAudioProcessor::inputStage(float* x, int n)
+{
     scale(x, n, 2.0f);
     if (!bright->get())
     {
         biquadCascadeProcess(darkeningFilter, x, n);
         scale(x, n, 7.0f);
     }
-    onePoleFilterProcess(inputHighPass1, x, n);
-    onePoleFilterProcess(inputHighPass2, x, n);
+    OnePoleFilter* const highPass[] = { &inputHighPass1, &inputHighPass2 };
+    onePoleFilterChainProcess(highPass, 2, x, n);
+}
 
-    // Channel stage.
+// The selected channel's gain, preamp shaper and filters, then its tone stack a second time
+// (the same record: its history runs on from the first pass).
+void BrondavellJuceAudioProcessor::channelStage(float* x, int n)
+{
     if (chanelDrive->get())
     {
         const float gain = preGainDrive->get() * 30.0f;
         scale(x, n, gain);
         for (int i = 0; i < n; ++i)
             x[i] = shaperTableLookup(preampShaper, x[i]);
-        onePoleFilterProcess(driveLowPass1, x, n);
-        onePoleFilterProcess(driveLowPass2, x, n);
-        onePoleFilterProcess(driveHighPass1, x, n);
-        onePoleFilterProcess(driveHighPass2, x, n);
+        OnePoleFilter* const driveFilters[] = { &driveLowPass1, &driveLowPass2, &driveHighPass1, &driveHighPass2 };
+        onePoleFilterChainProcess(driveFilters, 4, x, n);
         toneStackProcess(driveToneStack, x, n);
     }
     else
@@ -346,25 +361,30 @@ void BrondavellJuceAudioProcessor::processAmpChain(SignalBlock& block)
         toneStackProcess(cleanToneStack, x, n);
     }
 
-    // The same record again: its history runs on from the first pass.
     toneStackProcess(chanelDrive->get() ? driveToneStack : cleanToneStack, x, n);
+}
 
-    // Power amp.
+void BrondavellJuceAudioProcessor::powerAmpStage(float* x, int n)
+{
     for (int i = 0; i < n; ++i)
         x[i] = shaperTableLookup(powerAmpShaper, x[i]);
+}
 
-    // Presence: a 3.5 to 5 kHz band of the block, added back.
+// Presence: a 3.5 to 5 kHz band of the block, added back.
+void BrondavellJuceAudioProcessor::presenceStage(float* x, int n)
+{
     std::memcpy(presenceScratch, x, sizeof(float) * static_cast<size_t>(n));
-    onePoleFilterProcess(presenceLowPass1, presenceScratch, n);
-    onePoleFilterProcess(presenceHighPass1, presenceScratch, n);
-    onePoleFilterProcess(presenceLowPass2, presenceScratch, n);
-    onePoleFilterProcess(presenceHighPass2, presenceScratch, n);
+    OnePoleFilter* const band[] = { &presenceLowPass1, &presenceHighPass1, &presenceLowPass2, &presenceHighPass2 };
+    onePoleFilterChainProcess(band, 4, presenceScratch, n);
     for (int i = 0; i < n; ++i)
         x[i] = (presence->get() * presenceScratch[i]) * 5.0f + x[i];
+}
 
-    // Reverb, at a half or a quarter of the base rate.
+// Reverb, at a half or a quarter of the base rate, mixed into the block.
+void BrondavellJuceAudioProcessor::reverbStage(float* x, int n, int32_t sampleRate)
+{
     std::memcpy(reverbScratch, x, sizeof(float) * static_cast<size_t>(n));
-    SignalBlock reverbBlock{ reverbScratch, n, block.sampleRate };
+    SignalBlock reverbBlock{ reverbScratch, n, sampleRate };
     if (reverbConvolution.ready == 1 && reverb->get() > 0.0f)
     {
         const bool halfRate = hqReverb->get();
@@ -380,8 +400,10 @@ void BrondavellJuceAudioProcessor::processAmpChain(SignalBlock& block)
         for (int i = 0; i < n; ++i)
             x[i] = (reverb->get() * (i < wetCount ? wet[i] : hold)) * 0.05f + x[i];
     }
+}
 
-    // Channel volume.
+void BrondavellJuceAudioProcessor::channelVolume(float* x, int n)
+{
     if (chanelDrive->get())
     {
         scale(x, n, volumeDrive->get());
@@ -391,21 +413,26 @@ void BrondavellJuceAudioProcessor::processAmpChain(SignalBlock& block)
         const float volume = volumeClean->get() * 4.0f;
         scale(x, n, volume);
     }
+}
 
-    // Cabinet.
+// The cabinet's cascades, or a fixed attenuation with no cabinet (1).
+void BrondavellJuceAudioProcessor::cabinetStage(float* x, int n)
+{
     if (cab->get() < 2)
     {
         scale(x, n, 0.3f);
     }
     else
     {
-        biquadCascadeProcess(cabinetFilter, x, n);
-        biquadCascadeProcess(cabinetLowPass, x, n);
-        biquadCascadeProcess(cabinetHighPass, x, n);
+        BiquadCascade* const cabinet[] = { &cabinetFilter, &cabinetLowPass, &cabinetHighPass };
+        biquadCascadeChainProcess(cabinet, 3, x, n);
     }
+}
 
-    onePoleFilterProcess(outputHighPass1, x, n);
-    onePoleFilterProcess(outputHighPass2, x, n);
+void BrondavellJuceAudioProcessor::outputStage(float* x, int n)
+{
+    OnePoleFilter* const highPass[] = { &outputHighPass1, &outputHighPass2 };
+    onePoleFilterChainProcess(highPass, 2, x, n);
 }
 
 void BrondavellJuceAudioProcessor::prepareReverb()

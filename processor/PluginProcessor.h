@@ -51,6 +51,15 @@ private:
     static BusesProperties busDeclaration();
 
     void processAmpChain(SignalBlock& block);
+    // The steps of processAmpChain, in their order.
+    void inputStage(float* x, int n);
+    void channelStage(float* x, int n);
+    void powerAmpStage(float* x, int n);
+    void presenceStage(float* x, int n);
+    void reverbStage(float* x, int n, int32_t sampleRate);
+    void channelVolume(float* x, int n);
+    void cabinetStage(float* x, int n);
+    void outputStage(float* x, int n);
     void selectCabinet(int model, int baseRate);
     void initialiseResamplers();
     void tuneFirstOrderFilters(float baseRate);

@@ -4,10 +4,13 @@
 
 #include <cmath>
 #include <complex>
+#include <cstdint>
+#include <cstring>
 #include <random>
 #include <vector>
 
 #include "ComplexFft.h"
+#include "FloatingPointModes.h"
 #include "TestSignals.h"
 
 namespace
@@ -206,3 +209,49 @@ TEST(ComplexFft, ForwardThenInverseGivesNTimesTheInput)
     }
 }
 }  // namespace
+
+// Four (SSE2) and eight (AVX, where the processor has it) inverse transforms in lanes give, lane
+// by lane, the bits of the plain inverse transform, for every size and under both floating-point
+// modes (the data includes denormals, -0 and zeros).
+TEST(ComplexFft, InverseInLanesMatchesThePlainInverse)
+{
+    struct Form
+    {
+        int width;
+        void (*inverse)(int, float*, int32_t*, const float*);
+    };
+    std::vector<Form> forms = { { 4, complexFftInverseFour } };
+    if (complexFftEightLanesAvailable())
+        forms.push_back({ 8, complexFftInverseEight });
+    for (const auto& form : forms)
+        for (const auto& mode : kFloatingPointModes)
+        {
+            const ScopedFloatingPointMode fpMode(mode);
+            for (int N = 2; N <= 32768; N *= 2)
+            {
+                const int n = 2 * N;
+                const auto W = static_cast<size_t>(form.width);
+                std::vector<int32_t> ip(static_cast<size_t>(N) + 2, 0);
+                std::vector<float> w(static_cast<size_t>(N), 0.0f);
+                complexFftMakeTwiddles(N / 2, ip.data(), w.data());
+                std::vector<std::vector<float>> plain(W);
+                std::vector<float> lanes(W * static_cast<size_t>(n));
+                for (size_t q = 0; q < W; ++q)
+                {
+                    plain[q] = noise(static_cast<size_t>(n), static_cast<unsigned>(N * 8 + q));
+                    plain[q][q % static_cast<size_t>(n)] = 1e-39f;
+                    plain[q][static_cast<size_t>(n - 1)] = q == 1 ? -0.0f : 3e-38f;
+                    for (size_t i = 0; i < static_cast<size_t>(n); ++i)
+                        lanes[W * i + q] = plain[q][i];
+                }
+                form.inverse(n, lanes.data(), ip.data(), w.data());
+                for (size_t q = 0; q < W; ++q)
+                {
+                    complexFftInverse(n, plain[q].data(), ip.data(), w.data());
+                    for (size_t i = 0; i < static_cast<size_t>(n); ++i)
+                        ASSERT_EQ(bitsOf(plain[q][i]), bitsOf(lanes[W * i + q]))
+                            << form.width << " lanes, " << mode.name << ", N " << N << ", lane " << q << ", float " << i;
+                }
+            }
+        }
+}

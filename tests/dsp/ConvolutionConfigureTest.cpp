@@ -38,6 +38,7 @@ bool referenceConfigure(ConvolutionReverb& state, const float* impulse, int32_t 
     s.blocksPerStep = h;
     s.blocksGathered = 0;
     s.outputBlockIndex = 0;
+    s.lanesCount = 0;
     if (L > kConvStepCapacity)
         return false;
     std::memset(s.gatherBuffer, 0, sizeof(float) * static_cast<size_t>(L));

@@ -10,18 +10,10 @@
 #include "AudioTables.h"
 #include "ComplexFft.h"
 #include "ConvolutionReverb.h"
+#include "FloatingPointModes.h"
 #include "Quantise.h"
+#include "RoutineChoice.h"
 #include "TestSignals.h"
-
-// The engine again, compiled with the quantisation pass over the whole accumulator: the
-// reference that the live-range pass must match bit for bit. Its own includes are already
-// seen above, so only its definitions land in this namespace.
-namespace wholeaccumulator
-{
-#define BRONDAVELL_CONV_QUANTISE_ALL 1
-#include "../../dsp/ConvolutionReverb.cpp"
-#undef BRONDAVELL_CONV_QUANTISE_ALL
-}  // namespace wholeaccumulator
 
 namespace
 {
@@ -323,36 +315,132 @@ TEST(ConvolutionReverb, UnservableBlockLengthsLeaveTheEngineOff)
     EXPECT_EQ(e->stepLength, 511);
 }
 
-// Quantising only [0, f + 2E) gives the same bits as quantising all 454144 entries.
-TEST(ConvolutionReverb, LiveRangeQuantisationMatchesWholeArray)
+// The engine's algorithm in its plainest form: one partition at a time, the scalar transforms,
+// and the quantisation pass over every accumulator entry. The oracle for the engine's own forms.
+void plainProcess(ConvolutionReverb& s, float* samples)
+{
+    const int32_t b = s.blockLength, E = s.fftSize, F = s.partitionLength, f = s.impulseLength;
+    const int32_t nParts = partitions(s);
+    const auto transform = [&](const float* x, int32_t n) {
+        for (int32_t i = 0; i < E; ++i)
+        {
+            s.inputSpectrum[2 * i] = i < n ? x[i] : 0.0f;
+            s.inputSpectrum[2 * i + 1] = 0.0f;
+        }
+        complexFftBitReverse(2 * E, s.bitReversalTable + 2, s.inputSpectrum);
+        complexFftForward(2 * E, s.inputSpectrum, s.twiddleTable);
+    };
+    const auto product = [&](int32_t p) {
+        const float* S = s.partitionSpectra + static_cast<int64_t>(p) * 2 * E;
+        const float* X = s.inputSpectrum;
+        for (int32_t k = 0; k < E; ++k)
+        {
+            s.productBuffer[2 * k] = S[2 * k] * X[2 * k] - S[2 * k + 1] * X[2 * k + 1];
+            s.productBuffer[2 * k + 1] = X[2 * k + 1] * S[2 * k] + X[2 * k] * S[2 * k + 1];
+        }
+        complexFftInverse(2 * E, s.productBuffer, s.bitReversalTable, s.twiddleTable);
+        for (int32_t k = 0; k < E; ++k)
+            s.accumulator[p * F + k] += s.productBuffer[2 * k] * s.inverseScale;
+    };
+    const auto handOver = [&](int32_t n) {
+        for (int32_t i = 0; i < f; ++i)
+            s.accumulator[i] = s.accumulator[i + n];
+        std::fill(s.accumulator + f, s.accumulator + f + 2 * E, 0.0f);
+    };
+    const auto quantiseAll = [&] {
+        for (float& v : s.accumulator)
+            v = quantiseState(v);
+    };
+    if (s.blocksPerStep < 2)
+    {
+        transform(samples, b);
+        for (int32_t p = 0; p < nParts; ++p)
+            product(p);
+        std::copy(s.accumulator, s.accumulator + b, samples);
+        handOver(b);
+        quantiseAll();
+        return;
+    }
+    const auto h = static_cast<int32_t>(s.blocksPerStep);
+    std::copy(samples, samples + b, s.gatherBuffer + s.blocksGathered * b);
+    if (++s.blocksGathered == h)
+    {
+        s.blocksGathered = 0;
+        transform(s.gatherBuffer, h * b);
+        std::copy(s.accumulator, s.accumulator + h * b, s.outputBuffer);
+        handOver(h * b);
+        s.outputBlockIndex = 0;
+    }
+    const int32_t i = (s.blocksGathered > 0 ? s.blocksGathered : h) - 1;
+    const int32_t G = s.partitionsPerCall;
+    for (int32_t p = i * G; p < (i < h - 1 ? (i + 1) * G : nParts); ++p)
+        product(p);
+    quantiseAll();
+    std::copy(s.outputBuffer + s.outputBlockIndex * b, s.outputBuffer + s.outputBlockIndex * b + b,
+              samples);
+    s.outputBlockIndex += 1;
+}
+
+// The engine, in every form, gives the plain algorithm's bits: outputs and accumulator after
+// every call, for direct and accumulate mode, one to many partitions per call, transform sizes
+// that fit the lanes in the product buffer and ones that do not, under both floating-point
+// modes. One schedule changes the form from call to call, so lanes computed ahead meet calls of
+// other forms. The input has stretches of silence and of tiny values, so that quantisation and
+// denormals matter.
+TEST(ConvolutionReverb, EveryFormMatchesThePlainAlgorithm)
 {
     struct Config
     {
         int f, b, h;
-    } configs[] = {{15983, 128, 2}, {3000, 32, 1}, {20694, 16, 16}, {2000, 0, 128}};
-    for (const auto& c : configs)
+    } configs[] = { { 15983, 128, 2 }, { 3000, 32, 1 },  { 20694, 16, 16 }, { 2000, 0, 128 },
+                    { 22649, 64, 4 },  { 15983, 16, 16 }, { 41389, 1024, 1 }, { 45298, 7, 73 },
+                    { 5000, 3, 5 },    { 41389, 64, 8 },  { 160000, 2048, 1 }, { 100000, 8192, 1 } };
+    const DspRoutines mixed[] = { DspRoutines::fast, DspRoutines::plain, DspRoutines::fast,
+                                  DspRoutines::baseline, DspRoutines::fast };
+    struct Schedule
     {
-        const auto ir = syntheticIr(c.f, static_cast<unsigned>(c.f));
-        auto live = makeEngine();
-        auto whole = makeEngine();
-        // Leave old values in the whole engine's accumulator: the set-up must clear them.
-        std::fill(std::begin(whole->accumulator), std::end(whole->accumulator), 0.5f);
-        ASSERT_TRUE(convolutionReverbConfigure(*live, ir.data(), c.f, c.b, c.h, kFftSizeCosts));
-        ASSERT_TRUE(wholeaccumulator::convolutionReverbConfigure(*whole, ir.data(), c.f, c.b, c.h,
-                                                                 kFftSizeCosts));
-        const auto input = noise(std::max(c.b, 1) * 50, 16);
-        std::vector<float> a(std::max(c.b, 1)), w(std::max(c.b, 1));
-        for (int call = 0; call < 120; ++call)
-        {
-            for (int i = 0; i < c.b; ++i)
-                a[i] = w[i] = call < 50 ? input[call * c.b + i] : 0.0f;
-            convolutionReverbProcess(*live, a.data());
-            wholeaccumulator::convolutionReverbProcess(*whole, w.data());
-            ASSERT_EQ(0, std::memcmp(a.data(), w.data(), c.b * sizeof(float))) << call;
-            ASSERT_EQ(0, std::memcmp(live->accumulator, whole->accumulator,
-                                     sizeof live->accumulator))
-                << "f " << c.f << " call " << call;
-        }
-    }
+        const char* name;
+        std::vector<DspRoutines> perCall;  // cycled through call by call
+    } schedules[] = { { "fast", { DspRoutines::fast } },
+                      { "baseline", { DspRoutines::baseline } },
+                      { "plain", { DspRoutines::plain } },
+                      { "mixed", { std::begin(mixed), std::end(mixed) } } };
+    int largeTransforms = 0;
+    for (const auto& schedule : schedules)
+        for (const auto& mode : kFloatingPointModes)
+            for (const auto& c : configs)
+            {
+                const ScopedFloatingPointMode fpMode(mode);
+                const auto ir = syntheticIr(c.f, static_cast<unsigned>(c.f));
+                auto engine = makeEngine();
+                auto plain = makeEngine();
+                if (!convolutionReverbConfigure(*engine, ir.data(), c.f, c.b, c.h, kFftSizeCosts))
+                    continue;
+                ASSERT_TRUE(convolutionReverbConfigure(*plain, ir.data(), c.f, c.b, c.h, kFftSizeCosts));
+                largeTransforms += engine->fftSize > 32768 ? 1 : 0;
+                const int b = std::max(c.b, 1);
+                const int calls = std::max(3 * c.h + 5, 40);
+                auto input = noise(static_cast<size_t>(b) * calls, 16);
+                for (size_t i = input.size() / 3; i < input.size() / 2; ++i)
+                    input[i] *= 1e-36f;
+                std::vector<float> x(b), y(b);
+                for (int call = 0; call < calls; ++call)
+                {
+                    const bool silent = call > 2 * calls / 3;
+                    for (int i = 0; i < c.b; ++i)
+                        x[i] = y[i] = silent ? 0.0f : input[static_cast<size_t>(call) * b + i];
+                    dspSelectRoutines(schedule.perCall[static_cast<size_t>(call) % schedule.perCall.size()]);
+                    convolutionReverbProcess(*engine, x.data());
+                    dspSelectRoutines(DspRoutines::fast);
+                    plainProcess(*plain, y.data());
+                    ASSERT_EQ(0, std::memcmp(x.data(), y.data(), c.b * sizeof(float)))
+                        << schedule.name << ", " << mode.name << " f " << c.f << " call " << call;
+                    ASSERT_EQ(0, std::memcmp(engine->accumulator, plain->accumulator,
+                                             sizeof engine->accumulator))
+                        << schedule.name << ", " << mode.name << " f " << c.f << " h " << c.h << " call " << call;
+                }
+            }
+    // The table holds configurations whose transforms are too large for lanes.
+    EXPECT_GT(largeTransforms, 0);
 }
 }  // namespace

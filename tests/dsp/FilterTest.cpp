@@ -8,7 +8,9 @@
 
 #include "AudioTables.h"
 #include "BiquadCascade.h"
+#include "FloatingPointModes.h"
 #include "OnePoleFilter.h"
+#include "RoutineChoice.h"
 #include "TestSignals.h"
 
 namespace
@@ -123,6 +125,80 @@ struct TestCascadeTable
     }
 };
 
+// The one-pole recursions written out plainly, one filter over the whole block.
+void plainOnePole(OnePoleFilter& f, float* x, int count)
+{
+    for (int i = 0; i < count; ++i)
+    {
+        const float in = x[i];
+        const float y = f.isLowpass ? ((in - f.y1) * f.coef) + f.y1 : ((f.y1 + in) - f.x1) * f.coef;
+        x[i] = y;
+        f.y1 = (y + 1.0f) - 1.0f;
+        if (!f.isLowpass)
+            f.x1 = in;
+    }
+}
+
+// A single filter and chains of two to four filters of mixed kinds, in both forms, give the
+// bits of the plain recursions filter after filter: every block length from 1 to 512, both
+// floating-point modes, three blocks in a row (loud, tiny, denormal) so the states carry over.
+TEST(OnePoleFilter, SingleAndChainedMatchThePlainRecursion)
+{
+    struct Chain
+    {
+        int n;
+        bool lowpass[4];
+        float cutoff[4];
+    } chains[] = { { 1, { true }, { 5000.0f } },
+                   { 1, { false }, { 80.0f } },
+                   { 2, { false, false }, { 80.0f, 80.0f } },
+                   { 4, { true, true, false, false }, { 3000.0f, 3000.0f, 60.0f, 60.0f } },
+                   { 4, { true, false, true, false }, { 5000.0f, 3500.0f, 5000.0f, 3500.0f } },
+                   { 3, { false, true, false }, { 40.0f, 12000.0f, 40.0f } } };
+    for (const auto routines : { DspRoutines::fast, DspRoutines::baseline, DspRoutines::plain })
+    {
+        dspSelectRoutines(routines);
+        for (const auto& mode : kFloatingPointModes)
+        {
+            const ScopedFloatingPointMode fpMode(mode);
+            for (const auto& chain : chains)
+                for (int count = 1; count <= 512; ++count)
+                {
+                    OnePoleFilter fast[4]{}, plain[4]{};
+                    OnePoleFilter* fastChain[4];
+                    for (int f = 0; f < chain.n; ++f)
+                    {
+                        onePoleFilterSetUp(fast[f], chain.lowpass[f], chain.cutoff[f], 48000.0f);
+                        plain[f] = fast[f];
+                        fastChain[f] = &fast[f];
+                    }
+                    for (int block = 0; block < 3; ++block)
+                    {
+                        auto a = noise(count, static_cast<unsigned>(count * 7 + block + chain.n));
+                        for (auto& v : a)
+                            v *= block == 0 ? 1.0f : block == 1 ? 1e-7f : 1e-39f;
+                        auto b = a;
+                        if (chain.n == 1)
+                            onePoleFilterProcess(fast[0], a.data(), count);
+                        else
+                            onePoleFilterChainProcess(fastChain, chain.n, a.data(), count);
+                        for (int f = 0; f < chain.n; ++f)
+                            plainOnePole(plain[f], b.data(), count);
+                        ASSERT_EQ(0, std::memcmp(a.data(), b.data(), count * sizeof(float)))
+                            << chain.n << " filters, " << count << " samples, block " << block << ", "
+                            << mode.name;
+                        for (int f = 0; f < chain.n; ++f)
+                        {
+                            ASSERT_EQ(bitsOf(fast[f].y1), bitsOf(plain[f].y1));
+                            ASSERT_EQ(bitsOf(fast[f].x1), bitsOf(plain[f].x1));
+                        }
+                    }
+                }
+        }
+    }
+    dspSelectRoutines(DspRoutines::fast);
+}
+
 TEST(FilterSplitting, AnySplitGivesTheSameOutput)
 {
     static const TestCascadeTable table;
@@ -205,32 +281,124 @@ void plainCascade(BiquadCascade& c, float* x, int count)
             x[i] = x[i] * c.scale[c.nSections];
 }
 
+// Both forms of the cascade (scalar wavefront, one section per vector lane) against the plain
+// form, bit for bit: every section count of the test table and the system's own tables, every
+// block length from 1 to 512, under both floating-point modes; three blocks in a row (loud
+// noise, then a signal near the flush threshold, then denormals) so the state carries over.
 TEST(BiquadCascade, MatchesThePlainSectionBySectionForm)
 {
-    static const TestCascadeTable table;
-    for (int nSections : {1, 2, 3, 4, 5, 7, 10, 12, 25})
+    static const TestCascadeTable test;
+    struct Table
     {
-        for (int count : {1, 2, 4, 5, 6, 64, 513})
+        const char* name;
+        const float* sos;
+        const float* scale;
+        int nSections;
+    };
+    std::vector<Table> tables;
+    for (int nSections = 1; nSections <= 25; ++nSections)
+        tables.push_back({ "test table", test.sos, test.scale, nSections });
+    for (int rate = 0; rate < 2; ++rate)
+    {
+        tables.push_back({ "darkening", kDarkeningFilter[rate].sos, kDarkeningFilter[rate].scale, 25 });
+        tables.push_back({ "cabinet 7", kCabinetSections[rate].sos + 6 * 25 * 7,
+                           kCabinetSections[rate].scale + 26 * 7, 25 });
+        tables.push_back({ "cabinet low-pass", kCabinetLowPass[rate].sos, kCabinetLowPass[rate].scale, 2 });
+        tables.push_back({ "cabinet high-pass", kCabinetHighPass[rate].sos, kCabinetHighPass[rate].scale, 2 });
+    }
+    tables.push_back({ "resampler 4", kResampler4Filter.sos, kResampler4Filter.scale, 10 });
+    for (const auto routines : { DspRoutines::fast, DspRoutines::baseline, DspRoutines::plain })
+    {
+        dspSelectRoutines(routines);
+        for (const auto& mode : kFloatingPointModes)
         {
-            BiquadCascade fast{}, plain{};
-            biquadCascadeBind(fast, table.sos, table.scale, nSections);
-            biquadCascadeBind(plain, table.sos, table.scale, nSections);
-            for (int block = 0; block < 3; ++block)
+            const ScopedFloatingPointMode fpMode(mode);
+            for (const auto& table : tables)
             {
-                // Loud noise, then a signal near the flush threshold.
-                auto a = noise(count, static_cast<unsigned>(nSections * 1000 + count + block));
-                if (block == 2)
-                    for (auto& v : a)
-                        v *= 2e-10f;
-                auto b = a;
-                biquadCascadeProcess(fast, a.data(), count);
-                plainCascade(plain, b.data(), count);
-                ASSERT_EQ(0, std::memcmp(a.data(), b.data(), count * sizeof(float)))
-                    << nSections << " sections, " << count << " samples, block " << block;
-                ASSERT_EQ(0, std::memcmp(fast.state, plain.state, sizeof fast.state));
+                for (int count = 1; count <= 512; ++count)
+                {
+                    BiquadCascade fast{}, plain{};
+                    biquadCascadeBind(fast, table.sos, table.scale, table.nSections);
+                    biquadCascadeBind(plain, table.sos, table.scale, table.nSections);
+                    for (int block = 0; block < 3; ++block)
+                    {
+                        auto a = noise(count, static_cast<unsigned>(table.nSections * 1000 + count + block));
+                        for (auto& v : a)
+                            v *= block == 0 ? 1.0f : block == 1 ? 2e-10f : 1e-39f;
+                        auto b = a;
+                        biquadCascadeProcess(fast, a.data(), count);
+                        plainCascade(plain, b.data(), count);
+                        ASSERT_EQ(0, std::memcmp(a.data(), b.data(), count * sizeof(float)))
+                            << table.name << ", " << table.nSections << " sections, " << count
+                            << " samples, block " << block << ", " << mode.name;
+                        ASSERT_EQ(0, std::memcmp(fast.state, plain.state, sizeof fast.state));
+                    }
+                }
             }
         }
     }
+    dspSelectRoutines(DspRoutines::fast);
+}
+
+// Chained cascades give the bits of one plain cascade after the other, overall gains included
+// (gains of 1 and others, between cascades and at the end), in both forms.
+TEST(BiquadCascade, ChainMatchesThePlainCascadesInTurn)
+{
+    static const TestCascadeTable test;
+    static const float unitGain[26] = { 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1 };
+    struct Part
+    {
+        const float* sos;
+        const float* scale;
+        int nSections;
+    };
+    const std::vector<std::vector<Part>> chains = {
+        { { kCabinetSections[1].sos + 6 * 25 * 3, kCabinetSections[1].scale + 26 * 3, 25 },
+          { kCabinetLowPass[1].sos, kCabinetLowPass[1].scale, 2 },
+          { kCabinetHighPass[1].sos, kCabinetHighPass[1].scale, 2 } },
+        { { kResampler2Filter.sos, kResampler2Filter.scale, 10 }, { test.sos, test.scale, 7 } },
+        { { test.sos, unitGain, 3 }, { kCabinetLowPass[0].sos, kCabinetLowPass[0].scale, 2 } },
+        { { test.sos, test.scale, 25 }, { test.sos, unitGain, 7 } },  // 32 sections
+        { { test.sos, test.scale, 25 }, { test.sos, test.scale, 8 } },  // more than one wavefront holds
+    };
+    for (const auto routines : { DspRoutines::fast, DspRoutines::baseline, DspRoutines::plain })
+    {
+        dspSelectRoutines(routines);
+        for (const auto& mode : kFloatingPointModes)
+        {
+            const ScopedFloatingPointMode fpMode(mode);
+            for (size_t which = 0; which < chains.size(); ++which)
+            {
+                const auto& chain = chains[which];
+                for (int count = 1; count <= 512; ++count)
+                {
+                    std::vector<BiquadCascade> fast(chain.size()), plain(chain.size());
+                    std::vector<BiquadCascade*> fastChain;
+                    for (size_t c = 0; c < chain.size(); ++c)
+                    {
+                        biquadCascadeBind(fast[c], chain[c].sos, chain[c].scale, chain[c].nSections);
+                        biquadCascadeBind(plain[c], chain[c].sos, chain[c].scale, chain[c].nSections);
+                        fastChain.push_back(&fast[c]);
+                    }
+                    for (int block = 0; block < 3; ++block)
+                    {
+                        auto a = noise(count, static_cast<unsigned>(count * 3 + block));
+                        for (auto& v : a)
+                            v *= block == 0 ? 1.0f : block == 1 ? 2e-10f : 1e-39f;
+                        auto b = a;
+                        biquadCascadeChainProcess(fastChain.data(), static_cast<int>(chain.size()), a.data(), count);
+                        for (auto& c : plain)
+                            plainCascade(c, b.data(), count);
+                        ASSERT_EQ(0, std::memcmp(a.data(), b.data(), count * sizeof(float)))
+                            << "chain " << which << ", " << count << " samples, block " << block << ", " << mode.name;
+                        for (size_t c = 0; c < chain.size(); ++c)
+                            ASSERT_EQ(0, std::memcmp(fast[c].state, plain[c].state, sizeof fast[c].state));
+                    }
+                }
+            }
+        }
+    }
+    dspSelectRoutines(DspRoutines::fast);
 }
 
 TEST(BiquadCascade, FlushComparesInDoubleAndKeepsNaN)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "AudioTables.h"
+#include "FloatingPointModes.h"
 #include "ToneStack.h"
 #include "TestSignals.h"
 
@@ -24,7 +25,7 @@ std::unique_ptr<ToneStack> makeStack(float baseRate, float bass, float middle, f
 TEST(ToneStack, ConstructionState)
 {
     auto s = std::make_unique<ToneStack>();
-    std::memset(s.get(), 0x7f, sizeof(ToneStack));
+    std::memset(static_cast<void*>(s.get()), 0x7f, sizeof(ToneStack));
     toneStackConstruct(*s);
     EXPECT_EQ(s->bPtr, s->b);
     EXPECT_EQ(s->aPtr, s->a);
@@ -131,9 +132,35 @@ TEST(ToneStack, ZeroLengthBlockChangesNothing)
     auto s = makeStack(44100.0f, 0.5f, 0.5f, 0.5f);
     auto x = noise(100, 2);
     toneStackProcess(*s, x.data(), 100);
-    auto copy = std::make_unique<ToneStack>(*s);
+    std::vector<unsigned char> before(sizeof(ToneStack));
+    std::memcpy(before.data(), static_cast<const void*>(s.get()), sizeof(ToneStack));
     toneStackProcess(*s, x.data(), 0);
-    EXPECT_EQ(0, std::memcmp(copy.get(), s.get(), sizeof(ToneStack)));
+    EXPECT_EQ(0, std::memcmp(before.data(), static_cast<const void*>(s.get()), sizeof(ToneStack)));
+}
+
+// A copy filters with its own coefficients: changing the original's controls afterwards does
+// not change what the copy computes, and copy and original give the same output until then.
+TEST(ToneStack, CopyUsesItsOwnCoefficients)
+{
+    auto original = makeStack(48000.0f, 0.2f, 0.7f, 0.9f);
+    auto x = noise(64, 5);
+    toneStackProcess(*original, x.data(), 64);
+    auto copy = std::make_unique<ToneStack>(*original);
+    auto assigned = makeStack(44100.0f, 1.0f, 1.0f, 1.0f);
+    *assigned = *original;
+    for (const ToneStack* c : { copy.get(), assigned.get() })
+    {
+        EXPECT_EQ(c->bPtr, c->b);
+        EXPECT_EQ(c->aPtr, c->a);
+    }
+    auto expected = noise(64, 6);
+    auto fromCopy = expected, fromAssigned = expected;
+    toneStackProcess(*original, expected.data(), 64);
+    toneStackSetControls(*original, 1.0f, 0.0f, 0.0f);
+    toneStackProcess(*copy, fromCopy.data(), 64);
+    toneStackProcess(*assigned, fromAssigned.data(), 64);
+    EXPECT_EQ(0, std::memcmp(expected.data(), fromCopy.data(), 64 * sizeof(float)));
+    EXPECT_EQ(0, std::memcmp(expected.data(), fromAssigned.data(), 64 * sizeof(float)));
 }
 
 TEST(ToneStack, ReadsUnfilteredInputsAndQuantisesAtBlockEnds)
@@ -158,6 +185,37 @@ TEST(ToneStack, ReadsUnfilteredInputsAndQuantisesAtBlockEnds)
         volatile float one = 1.0f;
         EXPECT_EQ(s->xHist[k], (X[40 + k] + one) - one);
         EXPECT_EQ(s->yHist[k], (Y[40 + k] + one) - one);
+    }
+}
+
+// The same against the direct form I written out, for a block of every length from 1 to 512
+// that starts from a stored history, under both floating-point modes.
+TEST(ToneStack, EveryBlockLengthMatchesTheWrittenOutRecursion)
+{
+    for (const auto& mode : kFloatingPointModes)
+    {
+        const ScopedFloatingPointMode fpMode(mode);
+        for (int count = 1; count <= 512; ++count)
+        {
+            auto s = makeStack(44100.0f, 0.9f, 0.2f, 0.7f);
+            auto warmUp = noise(37, static_cast<unsigned>(count));
+            toneStackProcess(*s, warmUp.data(), 37);
+            auto in = noise(count, static_cast<unsigned>(count) + 1000);
+            for (int i = count / 2; i < count; ++i)
+                in[i] *= 1e-38f;
+            std::vector<float> X(s->xHist, s->xHist + 4), Y(s->yHist, s->yHist + 4);
+            X.insert(X.end(), in.begin(), in.end());
+            for (int i = 0; i < count; ++i)
+            {
+                float acc = s->b[0] * X[4 + i];
+                for (int j = 1; j < 4; ++j)
+                    acc = acc + ((s->b[j] * X[4 + i - j]) - (s->a[j] * Y[4 + i - j]));
+                Y.push_back(acc);
+            }
+            toneStackProcess(*s, in.data(), count);
+            ASSERT_EQ(0, std::memcmp(in.data(), Y.data() + 4, count * sizeof(float)))
+                << count << " samples, " << mode.name;
+        }
     }
 }
 

@@ -1,0 +1,303 @@
+#pragma once
+// The FFT's stages, written once as templates over the element type: `float` for one transform,
+// or a lane type (static load, store and width; +, -, x and unary minus per lane, and float x
+// lanes) for several transforms side by side. Each lane performs exactly the scalar operation
+// sequence, so every instance gives the same bits per transform.
+//
+// Included only by the FFT's source files, each built for its own instruction set. Everything
+// here is in an unnamed namespace: each of those files gets its own copy, and no function is
+// shared between code built for different instruction sets.
+
+#include <cstdint>
+
+namespace
+{
+// Access to float index i of the data: one transform (T = float), or T::width transforms side by
+// side in lanes (float i of transform q at [width x i + q]).
+template <typename T>
+struct Points
+{
+    float* a;
+    T get(int i) const { return T::load(a + T::width * i); }
+    void set(int i, T x) const { x.store(a + T::width * i); }
+};
+
+template <>
+struct Points<float>
+{
+    float* a;
+    float get(int i) const { return a[i]; }
+    void set(int i, float x) const { a[i] = x; }
+};
+
+// Swaps two points; with Conjugate, negates both imaginary parts as well.
+template <bool Conjugate, typename T>
+inline void swapPoints(Points<T> d, int j1, int k1)
+{
+    const T xr = d.get(j1), yr = d.get(k1);
+    T xi = d.get(j1 + 1), yi = d.get(k1 + 1);
+    if constexpr (Conjugate)
+    {
+        xi = -xi;
+        yi = -yi;
+    }
+    d.set(j1, yr);
+    d.set(j1 + 1, yi);
+    d.set(k1, xr);
+    d.set(k1 + 1, xi);
+}
+
+// Negates the imaginary part of a point that the permutation leaves in place (Conjugate only).
+template <bool Conjugate, typename T>
+inline void conjugateFixed([[maybe_unused]] Points<T> d, [[maybe_unused]] int k1)
+{
+    if constexpr (Conjugate)
+        d.set(k1 + 1, -d.get(k1 + 1));
+}
+
+// Builds the bit-reversal index table in ip; returns m and sets l.
+inline int buildBitReversalTable(int n, int32_t* ip, int& l)
+{
+    ip[0] = 0;
+    l = n;
+    int m = 1;
+    while ((m << 3) < l)
+    {
+        l >>= 1;
+        for (int j = 0; j < m; ++j)
+            ip[m + j] = ip[j] + l;
+        m <<= 1;
+    }
+    return m;
+}
+
+// Bit reversal of the n / 2 points; with Conjugate, every imaginary part is negated as well
+// (swapped points and fixed points alike).
+template <bool Conjugate, typename T>
+void bitReverse(int n, int32_t* ip, Points<T> d)
+{
+    int l = 0;
+    const int m = buildBitReversalTable(n, ip, l);
+    const int m2 = 2 * m;
+    if ((m << 3) == l)
+    {
+        for (int k = 0; k < m; ++k)
+        {
+            for (int j = 0; j < k; ++j)
+            {
+                int j1 = 2 * j + ip[k];
+                int k1 = 2 * k + ip[j];
+                swapPoints<Conjugate>(d, j1, k1);
+                j1 += m2;
+                k1 += 2 * m2;
+                swapPoints<Conjugate>(d, j1, k1);
+                j1 += m2;
+                k1 -= m2;
+                swapPoints<Conjugate>(d, j1, k1);
+                j1 += m2;
+                k1 += 2 * m2;
+                swapPoints<Conjugate>(d, j1, k1);
+            }
+            const int fixed = 2 * k + ip[k];
+            conjugateFixed<Conjugate>(d, fixed);
+            const int j1 = fixed + m2;
+            const int k1 = j1 + m2;
+            swapPoints<Conjugate>(d, j1, k1);
+            conjugateFixed<Conjugate>(d, k1 + m2);
+        }
+    }
+    else
+    {
+        conjugateFixed<Conjugate>(d, 0);
+        conjugateFixed<Conjugate>(d, m2);
+        for (int k = 1; k < m; ++k)
+        {
+            for (int j = 0; j < k; ++j)
+            {
+                int j1 = 2 * j + ip[k];
+                int k1 = 2 * k + ip[j];
+                swapPoints<Conjugate>(d, j1, k1);
+                j1 += m2;
+                k1 += m2;
+                swapPoints<Conjugate>(d, j1, k1);
+            }
+            const int fixed = 2 * k + ip[k];
+            conjugateFixed<Conjugate>(d, fixed);
+            conjugateFixed<Conjugate>(d, fixed + m2);
+        }
+    }
+}
+
+// Radix-4 butterfly without twiddle factors at start j, span l; with Conjugate (the inverse's
+// last stage) every output is conjugated.
+template <bool Conjugate, typename T>
+inline void butterflyPlain(Points<T> d, int j, int l)
+{
+    const int j1 = j + l, j2 = j1 + l, j3 = j2 + l;
+    const T x0r = d.get(j) + d.get(j1);
+    const T x0i = d.get(j + 1) + d.get(j1 + 1);
+    const T x1r = d.get(j) - d.get(j1);
+    const T x1i = d.get(j + 1) - d.get(j1 + 1);
+    const T x2r = d.get(j2) + d.get(j3);
+    const T x2i = d.get(j2 + 1) + d.get(j3 + 1);
+    const T x3r = d.get(j2) - d.get(j3);
+    const T x3i = d.get(j2 + 1) - d.get(j3 + 1);
+    const auto im = [](T v) {
+        if constexpr (Conjugate)
+            return -v;
+        else
+            return v;
+    };
+    d.set(j, x0r + x2r);
+    d.set(j + 1, im(x0i + x2i));
+    d.set(j2, x0r - x2r);
+    d.set(j2 + 1, im(x0i - x2i));
+    d.set(j1, x1r - x3i);
+    d.set(j1 + 1, im(x1i + x3r));
+    d.set(j3, x1r + x3i);
+    d.set(j3 + 1, im(x1i - x3r));
+}
+
+// Radix-2 butterflies of the last stage for odd powers of two; with Conjugate every output is
+// conjugated.
+template <bool Conjugate, typename T>
+inline void lastStageRadix2(Points<T> d, int l)
+{
+    for (int j = 0; j < l; j += 2)
+    {
+        const int j1 = j + l;
+        const T x0r = d.get(j) - d.get(j1);
+        const T x0i = d.get(j + 1) - d.get(j1 + 1);
+        const T sumR = d.get(j) + d.get(j1);
+        const T sumI = d.get(j + 1) + d.get(j1 + 1);
+        d.set(j, sumR);
+        if constexpr (Conjugate)
+        {
+            d.set(j + 1, -sumI);
+            d.set(j1, x0r);
+            d.set(j1 + 1, -x0i);
+        }
+        else
+        {
+            d.set(j + 1, sumI);
+            d.set(j1, x0r);
+            d.set(j1 + 1, x0i);
+        }
+    }
+}
+
+template <typename T>
+void middleStage(int n, int l, Points<T> d, const float* w)
+{
+    const int m = l << 2;
+
+    // Group 0: no twiddle factors.
+    for (int j = 0; j < l; j += 2)
+        butterflyPlain<false>(d, j, l);
+
+    // Group m: twiddles (r + ir), i and (-r + ir) with r = cos(pi/4).
+    const float r = w[2];
+    for (int j = m; j < l + m; j += 2)
+    {
+        const int j1 = j + l, j2 = j1 + l, j3 = j2 + l;
+        const T x0r = d.get(j) + d.get(j1);
+        const T x0i = d.get(j + 1) + d.get(j1 + 1);
+        const T x1r = d.get(j) - d.get(j1);
+        const T x1i = d.get(j + 1) - d.get(j1 + 1);
+        const T x2r = d.get(j2) + d.get(j3);
+        const T x2i = d.get(j2 + 1) + d.get(j3 + 1);
+        const T x3r = d.get(j2) - d.get(j3);
+        const T x3i = d.get(j2 + 1) - d.get(j3 + 1);
+        d.set(j, x0r + x2r);
+        d.set(j + 1, x0i + x2i);
+        d.set(j2, x2i - x0i);
+        d.set(j2 + 1, x0r - x2r);
+        const T u1r = x1r - x3i;
+        const T u1i = x1i + x3r;
+        d.set(j1, r * (u1r - u1i));
+        d.set(j1 + 1, r * (u1r + u1i));
+        const T u3r = x3i + x1r;
+        const T nu3i = x3r - x1i;
+        d.set(j3, r * (nu3i - u3r));
+        d.set(j3 + 1, r * (nu3i + u3r));
+    }
+
+    // Remaining groups in pairs; the second of each pair multiplies its middle output by
+    // i x wk2 = (-wk2i, wk2r).
+    int k1 = 0;
+    const int m2 = 2 * m;
+    for (int k = m2; k < n; k += m2)
+    {
+        k1 += 2;
+        const int k2 = 2 * k1;
+        const float wk2r = w[k1];
+        const float wk2i = w[k1 + 1];
+        for (int pair = 0; pair < 2; ++pair)
+        {
+            const float wk1r = w[k2 + 2 * pair];
+            const float wk1i = w[k2 + 2 * pair + 1];
+            const float wk2rEff = pair == 0 ? wk2r : -wk2i;
+            const float wk2iEff = pair == 0 ? wk2i : wk2r;
+            // wk3 from wk1 and wk2's imaginary part in the first group, its real part in the
+            // second: 2 x wk2iEff.
+            const float wk3r = wk1r - 2.0f * wk2iEff * wk1i;
+            const float wk3i = 2.0f * wk2iEff * wk1r - wk1i;
+            const int start = k + pair * m;
+            for (int j = start; j < l + start; j += 2)
+            {
+                const int j1 = j + l, j2 = j1 + l, j3 = j2 + l;
+                T x0r = d.get(j) + d.get(j1);
+                T x0i = d.get(j + 1) + d.get(j1 + 1);
+                const T x1r = d.get(j) - d.get(j1);
+                const T x1i = d.get(j + 1) - d.get(j1 + 1);
+                const T x2r = d.get(j2) + d.get(j3);
+                const T x2i = d.get(j2 + 1) + d.get(j3 + 1);
+                const T x3r = d.get(j2) - d.get(j3);
+                const T x3i = d.get(j2 + 1) - d.get(j3 + 1);
+                d.set(j, x0r + x2r);
+                d.set(j + 1, x0i + x2i);
+                x0r -= x2r;
+                x0i -= x2i;
+                d.set(j2, wk2rEff * x0r - wk2iEff * x0i);
+                d.set(j2 + 1, wk2rEff * x0i + wk2iEff * x0r);
+                x0r = x1r - x3i;
+                x0i = x1i + x3r;
+                d.set(j1, wk1r * x0r - wk1i * x0i);
+                d.set(j1 + 1, wk1r * x0i + wk1i * x0r);
+                x0r = x1r + x3i;
+                x0i = x1i - x3r;
+                d.set(j3, wk3r * x0r - wk3i * x0i);
+                d.set(j3 + 1, wk3r * x0i + wk3i * x0r);
+            }
+        }
+    }
+}
+
+// The stages of a transform after the bit reversal: first and middle stages, then the last
+// stage without twiddle factors (radix-4, or radix-2 for odd powers of two). With Conjugate
+// (the inverse) the last stage conjugates its outputs.
+template <bool Conjugate, typename T>
+void stages(int n, Points<T> d, const float* w)
+{
+    int l = 2;
+    if (n > 8)
+    {
+        middleStage(n, 2, d, w);
+        l = 8;
+        while ((l << 2) < n)
+        {
+            middleStage(n, l, d, w);
+            l <<= 2;
+        }
+    }
+    if ((l << 2) == n)
+    {
+        for (int j = 0; j < l; j += 2)
+            butterflyPlain<Conjugate>(d, j, l);
+    }
+    else
+    {
+        lastStageRadix2<Conjugate>(d, l);
+    }
+}
+}  // namespace

@@ -1,0 +1,13 @@
+#pragma once
+// The reverb engine's accumulator loops in eight AVX lanes (ConvolutionReverbAvx.cpp). Each lane
+// does the scalar operations in the scalar order. Call them only where the processor has AVX.
+
+#include <cstdint>
+
+// acc[k] = acc[k] + run[k] x scale for k < count.
+void convolutionAddScaledAvx(float* acc, const float* run, float scale, int32_t count);
+
+// acc[i] = (acc[i] + 1) - 1 for from <= i < to.
+void convolutionQuantiseAvx(float* acc, int32_t from, int32_t to);
+
+bool convolutionAvxBuilt();

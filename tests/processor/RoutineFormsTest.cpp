@@ -1,0 +1,88 @@
+// The whole processor gives the same bits with every form of the DSP routines (plain, baseline
+// lanes, widest lanes the processor has): every rate, short and long blocks, both channels,
+// both reverb types with HQ on and off, and a cabinet change and a reverb switch mid-stream.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "ProcessorTestAccess.h"
+#include "RoutineChoice.h"
+
+namespace
+{
+using namespace brondavell::test;
+
+struct Setting
+{
+    const char* name;
+    bool drive, bright, type2, hq;
+    float reverb;
+    int cab;
+};
+
+const Setting kSettings[] = {
+    { "defaults", false, true, false, false, 0.0f, 8 },
+    { "drive, type 1, HQ", true, false, false, true, 0.5f, 5 },
+    { "clean, type 2", false, false, true, false, 0.7f, 12 },
+    { "drive, type 2, HQ, no cabinet", true, true, true, true, 1.0f, 1 },
+};
+
+void apply(BrondavellJuceAudioProcessor& p, const Setting& s)
+{
+    setPlain(p.chanelDrive, s.drive ? 1 : 0);
+    setPlain(p.bright, s.bright ? 1 : 0);
+    setPlain(p.reverbType2, s.type2 ? 1 : 0);
+    setPlain(p.hqReverb, s.hq ? 1 : 0);
+    setPlain(p.reverb, s.reverb);
+    setPlain(p.presence, 0.8f);
+    setPlain(p.cab, s.cab);
+}
+
+TEST(RoutineFormsTest, EveryFormGivesThePlainOutput)
+{
+    const DspRoutines forms[] = { DspRoutines::plain, DspRoutines::baseline, DspRoutines::fast };
+    for (const double rate : { 44100.0, 48000.0, 88200.0, 96000.0, 176400.0, 192000.0 })
+        for (const int block : { 1, 64, 128, 333, 512 })
+            for (const auto& setting : kSettings)
+            {
+                SCOPED_TRACE(testing::Message() << rate << " Hz, block " << block << ", " << setting.name);
+                std::vector<std::unique_ptr<BrondavellJuceAudioProcessor>> processors;
+                for (size_t f = 0; f < std::size(forms); ++f)
+                {
+                    processors.push_back(makeProcessor());
+                    apply(*processors.back(), setting);
+                    prepare(*processors.back(), rate, 1, 2, block);
+                }
+                std::mt19937 rng(static_cast<unsigned>(rate) + static_cast<unsigned>(block));
+                std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
+                const int blocks = static_cast<int>(0.25 * rate) / block + 1;
+                std::vector<juce::AudioBuffer<float>> buffers(std::size(forms), juce::AudioBuffer<float>(2, block));
+                for (int k = 0; k < blocks; ++k)
+                {
+                    for (int i = 0; i < block; ++i)
+                    {
+                        const float x = k < blocks / 2 ? noise(rng) : (i == 0 ? 1.0f : 0.0f);
+                        for (auto& buffer : buffers)
+                            buffer.setSample(0, i, x);
+                    }
+                    for (size_t f = 0; f < std::size(forms); ++f)
+                    {
+                        if (k == blocks / 3)
+                            setPlain(processors[f]->cab, 1 + setting.cab % 13);
+                        if (k == blocks / 2)
+                            setPlain(processors[f]->hqReverb, setting.hq ? 0 : 1);
+                        dspSelectRoutines(forms[f]);
+                        processLocked(*processors[f], buffers[f]);
+                    }
+                    dspSelectRoutines(DspRoutines::fast);
+                    for (size_t f = 1; f < std::size(forms); ++f)
+                        for (int channel = 0; channel < 2; ++channel)
+                            ASSERT_EQ(0, std::memcmp(buffers[0].getReadPointer(channel), buffers[f].getReadPointer(channel),
+                                                     sizeof(float) * static_cast<size_t>(block)))
+                                << "form " << f << ", block " << k << ", channel " << channel;
+                }
+            }
+}
+}  // namespace
