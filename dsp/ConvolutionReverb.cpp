@@ -112,7 +112,7 @@ bool convolutionReverbConfigure(ConvolutionReverb& state, const float* impulse,
     // the earlier (smaller) size stays.
     s.fftSize = static_cast<int32_t>(L);
     s.partitionLength = 1;
-    float best = 7583333376.0f;
+    float best = 7583333376.0f;  // deliberate: a size must cost less to be taken at all
     for (int row = 0; row < kFftSizeCount; ++row)
     {
         const int64_t size = table.sizes[row];
