@@ -17,8 +17,7 @@ target_compile_options(brondavell_warnings INTERFACE ${BRONDAVELL_WARNING_FLAGS}
 # Applies the strict warnings to a list of source files of a target that also compiles
 # third-party sources (the JUCE plug-in targets).
 function(brondavell_strict_sources)
-  string(REPLACE ";" " " flags "${BRONDAVELL_WARNING_FLAGS}")
-  set_source_files_properties(${ARGN} PROPERTIES COMPILE_FLAGS "${flags}")
+  set_source_files_properties(${ARGN} PROPERTIES COMPILE_OPTIONS "${BRONDAVELL_WARNING_FLAGS}")
 endfunction()
 
 if(BRONDAVELL_SANITIZE)

@@ -40,16 +40,9 @@ target_sources(Brondavell PRIVATE ${brondavell_plugin_sources})
 brondavell_strict_sources(${brondavell_plugin_sources})
 target_include_directories(Brondavell PUBLIC ${PROJECT_SOURCE_DIR}/processor ${PROJECT_SOURCE_DIR}/editor)
 
-# JUCE's headers count as system headers for our own strict warnings.
-target_compile_options(Brondavell PUBLIC -isystem ${JUCE_MODULES_DIR} $<$<CXX_COMPILER_ID:GNU>:-Wno-dangling-pointer>)
-
 target_compile_definitions(Brondavell PUBLIC
-  JUCE_WEB_BROWSER=0
-  JUCE_USE_CURL=0
   JUCE_DISPLAY_SPLASH_SCREEN=0
   JUCE_VST3_CAN_REPLACE_VST2=0
-  JUCE_USE_FLAC=0
-  JUCE_USE_OGGVORBIS=0
   # Debian's JUCE derives the LV2 URI from the product name unless it is defined here.
   JucePlugin_LV2URI="${BRONDAVELL_LV2_URI}"
   BRONDAVELL_SITE_LABEL="${BRONDAVELL_SITE_LABEL}"
@@ -60,7 +53,7 @@ target_compile_definitions(Brondavell PUBLIC
 
 target_link_libraries(Brondavell
   PRIVATE brondavell_dsp brondavell_data juce::juce_audio_utils
-  PUBLIC brondavell_numerics juce::juce_recommended_config_flags)
+  PUBLIC brondavell_numerics brondavell_juce_settings juce::juce_recommended_config_flags)
 
 add_custom_command(TARGET Brondavell_LV2 POST_BUILD
   COMMAND ${CMAKE_COMMAND} -DBUNDLE=$<GENEX_EVAL:$<TARGET_PROPERTY:Brondavell_LV2,JUCE_PLUGIN_ARTEFACT_FILE>>

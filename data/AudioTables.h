@@ -19,6 +19,7 @@ extern const BiquadTable kResampler2Filter;
 extern const BiquadTable kResampler4Filter;
 
 // Darkening filter of the input stage, 25 sections, per base rate.
+constexpr int kDarkeningSections = 25;
 extern const BiquadTable kDarkeningFilter[2];
 
 // Twelve cabinet models per base rate: model m uses rows 25m..25m+24 (sos + 150m) and
@@ -28,12 +29,16 @@ constexpr int kCabinetSectionsPerModel = 25;
 extern const BiquadTable kCabinetSections[2];
 
 // Cabinet stage's fourth-order low-pass (10 kHz) and high-pass (50 Hz), 2 sections each.
+constexpr int kCabinetBandSections = 2;
 extern const BiquadTable kCabinetLowPass[2];
 extern const BiquadTable kCabinetHighPass[2];
 
-// Waveshaper transfer curves, sampled every 0.001 on the input axis.
-constexpr int kPreampCurveSize = 54001;     // inputs -4 to 50
+// Waveshaper transfer curves, sampled every 0.001 on the input axis: entry i is the output for
+// the input i / 1000 - offset.
+constexpr int kPreampCurveSize = 54001;  // inputs -4 to 50
+constexpr float kPreampCurveOffset = 4.0f;
 constexpr int kPowerAmpCurveSize = 101001;  // inputs -39 to 62
+constexpr float kPowerAmpCurveOffset = 39.0f;
 extern const float kPreampCurve[kPreampCurveSize];
 extern const float kPowerAmpCurve[kPowerAmpCurveSize];
 

@@ -3,6 +3,8 @@
 set(audio_generator_source ${CMAKE_CURRENT_SOURCE_DIR}/../tools/data/generate_audio_tables.cpp)
 add_executable(generate_audio_tables ${audio_generator_source})
 target_link_libraries(generate_audio_tables PRIVATE brondavell_numerics brondavell_warnings)
+# The curves' sizes and offsets come from the header that declares them.
+target_include_directories(generate_audio_tables PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 
 set(audio_generated_dir ${CMAKE_CURRENT_BINARY_DIR}/generated)
 file(MAKE_DIRECTORY ${audio_generated_dir})

@@ -273,7 +273,7 @@ struct Partitioning
 Partitioning chooseFftSize(const FftSizeCosts& table, int32_t f, int64_t L, int64_t h)
 {
     Partitioning chosen{ static_cast<int32_t>(L), 1 };
-    float best = 7583333376.0f;
+    float best = 7583333376.0f;  // deliberate: a size must cost less to be taken at all
     for (int row = 0; row < kFftSizeCount; ++row)
     {
         const int64_t size = table.sizes[row];

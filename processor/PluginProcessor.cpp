@@ -10,10 +10,30 @@ namespace
 {
 constexpr int kMaxBlock = 8192;
 
-// 48000 for the 48 kHz family (exact comparison), 44100 for every other rate.
-int baseRateFor(double sampleRate)
+// How the processor runs at a host rate: the base rate of the tables and the chain, and the
+// factor between the host rate and the base rate; factor 0 for a rate that is not processed.
+struct HostRate
 {
-    return (sampleRate == 48000.0 || sampleRate == 96000.0 || sampleRate == 192000.0) ? 48000 : 44100;
+    int baseRate;
+    int factor;
+};
+
+// Exact comparison: 48000 for the 48 kHz family, 44100 for every other rate, processed or not.
+HostRate classifyHostRate(double sampleRate)
+{
+    if (sampleRate == 44100.0)
+        return { 44100, 1 };
+    if (sampleRate == 48000.0)
+        return { 48000, 1 };
+    if (sampleRate == 88200.0)
+        return { 44100, 2 };
+    if (sampleRate == 96000.0)
+        return { 48000, 2 };
+    if (sampleRate == 176400.0)
+        return { 44100, 4 };
+    if (sampleRate == 192000.0)
+        return { 48000, 4 };
+    return { 44100, 0 };
 }
 
 int tableIndexFor(int baseRate)
@@ -71,9 +91,10 @@ BrondavellJuceAudioProcessor::BrondavellJuceAudioProcessor()
     toneStackConstruct(cleanToneStack);
     toneStackConstruct(driveToneStack);
 
-    // Until the first preparation both shapers hold a valid curve.
-    preampShaper = { kPowerAmpCurve, 39.0f, kPowerAmpCurveSize };
-    powerAmpShaper = { kPowerAmpCurve, 39.0f, kPowerAmpCurveSize };
+    // Until the first preparation both shapers hold a valid curve: deliberately the power-amp
+    // curve for both, which the first preparation replaces before any block runs.
+    preampShaper = kPowerAmpShaper;
+    powerAmpShaper = kPowerAmpShaper;
 
     for (auto* resampler : { &reverbDownsampler2, &reverbUpsampler2, &reverbDownsampler4, &reverbUpsampler4,
                              &mainDownsampler2, &mainUpsampler2, &mainDownsampler4, &mainUpsampler4 })
@@ -100,7 +121,7 @@ BrondavellJuceAudioProcessor::BrondavellJuceAudioProcessor()
     // particular must always be bound: a block that starts between the host's store of a new
     // `cab` and its reaction runs them with whatever they held before.
     const auto& darkening = kDarkeningFilter[kBaseRate44100];
-    biquadCascadeBind(darkeningFilter, darkening.sos, darkening.scale, 25);
+    biquadCascadeBind(darkeningFilter, darkening.sos, darkening.scale, kDarkeningSections);
     initialiseResamplers();
     selectCabinet(8 - 2, 44100);
     tuneFirstOrderFilters(44100.0f);
@@ -109,6 +130,8 @@ BrondavellJuceAudioProcessor::BrondavellJuceAudioProcessor()
     decimatedIr = decimatedReverbResponse(false, kBaseRate44100, 4).samples;
 
     // Index order: the host's parameter order, the editor's control order and the state's order.
+    // IDs and names are what hosts and saved projects know them by: "chanelDrive" and
+    // "Volume DRive" are spelt so deliberately, and stay.
     addParameter(preGainClean = new juce::AudioParameterFloat("preGainClean", "Pre Gain Clean", 0.0f, 10.0f, 1.0f));
     addParameter(preGainDrive = new juce::AudioParameterFloat("preGainDrive", "Pre Gain Drive", 0.33f, 10.0f, 5.0f));
     addParameter(flavorDrive = new juce::AudioParameterFloat("flavorDrive", "Flavor Drive", 0.0f, 2.0f, 1.0f));
@@ -140,6 +163,7 @@ BrondavellJuceAudioProcessor::BrondavellJuceAudioProcessor()
 BrondavellJuceAudioProcessor::~BrondavellJuceAudioProcessor()
 {
     masterReference.clear();
+    // Deliberate, though nothing reads the engine again: it is left cleared and off.
     std::memset(reverbConvolution.accumulator, 0, sizeof(reverbConvolution.accumulator));
     reverbConvolution.ready = 0;
 }
@@ -160,7 +184,7 @@ const juce::String BrondavellJuceAudioProcessor::getName() const { return "Brond
 
 void BrondavellJuceAudioProcessor::prepareToPlay(double sampleRate, int)
 {
-    const int baseRate = baseRateFor(sampleRate);
+    const int baseRate = classifyHostRate(sampleRate).baseRate;
     const int rateIndex = tableIndexFor(baseRate);
     const auto rate = static_cast<float>(baseRate);
 
@@ -171,16 +195,14 @@ void BrondavellJuceAudioProcessor::prepareToPlay(double sampleRate, int)
     const int cabinet = cab->get();
 
     const auto& darkening = kDarkeningFilter[rateIndex];
-    biquadCascadeBind(darkeningFilter, darkening.sos, darkening.scale, 25);
+    biquadCascadeBind(darkeningFilter, darkening.sos, darkening.scale, kDarkeningSections);
 
-    preampShaper = { kPreampCurve, 4.0f, kPreampCurveSize };
-    powerAmpShaper = { kPowerAmpCurve, 39.0f, kPowerAmpCurveSize };
+    preampShaper = kPreampShaper;
+    powerAmpShaper = kPowerAmpShaper;
 
     initialiseResamplers();
 
-    // With no cabinet (1) the cabinet cascades keep their tables and state.
-    if (cabinet >= 2 && cabinet <= 13)
-        selectCabinet(cabinet - 2, baseRate);
+    followCabinet(cabinet, baseRate);
 
     toneStackPrepare(cleanToneStack, rate);
     toneStackSetControls(cleanToneStack, bassClean->get(), mediumClean->get(), highClean->get());
@@ -223,14 +245,23 @@ void BrondavellJuceAudioProcessor::tuneFirstOrderFilters(float baseRate)
     onePoleFilterSetUp(outputHighPass2, false, 40.0f, baseRate);
 }
 
+void BrondavellJuceAudioProcessor::followCabinet(int cabValue, int baseRate)
+{
+    // With no cabinet (1) the cabinet cascades keep their tables and state.
+    if (cabValue >= 2 && cabValue <= 13)
+        selectCabinet(cabValue - 2, baseRate);
+}
+
 void BrondavellJuceAudioProcessor::selectCabinet(int model, int baseRate)
 {
     const int rateIndex = tableIndexFor(baseRate);
     const auto& sections = kCabinetSections[rateIndex];
     biquadCascadeBind(cabinetFilter, sections.sos + 6 * kCabinetSectionsPerModel * model,
                       sections.scale + (kCabinetSectionsPerModel + 1) * model, kCabinetSectionsPerModel);
-    biquadCascadeBind(cabinetLowPass, kCabinetLowPass[rateIndex].sos, kCabinetLowPass[rateIndex].scale, 2);
-    biquadCascadeBind(cabinetHighPass, kCabinetHighPass[rateIndex].sos, kCabinetHighPass[rateIndex].scale, 2);
+    biquadCascadeBind(cabinetLowPass, kCabinetLowPass[rateIndex].sos, kCabinetLowPass[rateIndex].scale,
+                      kCabinetBandSections);
+    biquadCascadeBind(cabinetHighPass, kCabinetHighPass[rateIndex].sos, kCabinetHighPass[rateIndex].scale,
+                      kCabinetBandSections);
 }
 
 void BrondavellJuceAudioProcessor::releaseResources() {}
@@ -251,10 +282,7 @@ void BrondavellJuceAudioProcessor::processBlock(juce::AudioBuffer<float>& buffer
 
     // Oversized blocks pass through unprocessed, and leave the block-length state as it was.
     if (numSamples > kMaxBlock)
-    {
-        clearChannels(buffer, inputs, outputs, numSamples);
         return;
-    }
 
     lastBlockSize = numSamples;
     if (numSamples != prevBlockSize || !reverbInitialised)
@@ -262,23 +290,12 @@ void BrondavellJuceAudioProcessor::processBlock(juce::AudioBuffer<float>& buffer
     prevBlockSize = lastBlockSize;
 
     const double hostRate = getSampleRate();
-    BlockResampler* down = nullptr;
-    BlockResampler* up = nullptr;
-    if (hostRate == 192000.0 || hostRate == 176400.0)
-    {
-        down = &mainDownsampler4;
-        up = &mainUpsampler4;
-    }
-    else if (hostRate == 96000.0 || hostRate == 88200.0)
-    {
-        down = &mainDownsampler2;
-        up = &mainUpsampler2;
-    }
-    else if (!(hostRate == 48000.0 || hostRate == 44100.0))
-    {
-        clearChannels(buffer, inputs, outputs, numSamples);
+    // Other rates pass through unprocessed, like oversized blocks, but after the bookkeeping.
+    const int factor = classifyHostRate(hostRate).factor;
+    if (factor == 0)
         return;
-    }
+    BlockResampler* const down = factor == 4 ? &mainDownsampler4 : factor == 2 ? &mainDownsampler2 : nullptr;
+    BlockResampler* const up = factor == 4 ? &mainUpsampler4 : factor == 2 ? &mainUpsampler2 : nullptr;
 
     float* const channel0 = buffer.getWritePointer(0);
     SignalBlock block{ channel0, numSamples, static_cast<int32_t>(hostRate) };
@@ -339,6 +356,8 @@ void BrondavellJuceAudioProcessor::inputStage(float* x, int n)
 // (the same record: its history runs on from the first pass).
 void BrondavellJuceAudioProcessor::channelStage(float* x, int n)
 {
+    // Deliberately no per-block snapshot: each parameter is read when its stage runs
+    // (chanelDrive here, at the second tone-stack pass and at the volume).
     if (chanelDrive->get())
     {
         const float gain = preGainDrive->get() * 30.0f;
@@ -376,7 +395,7 @@ void BrondavellJuceAudioProcessor::presenceStage(float* x, int n)
     std::memcpy(presenceScratch, x, sizeof(float) * static_cast<size_t>(n));
     OnePoleFilter* const band[] = { &presenceLowPass1, &presenceHighPass1, &presenceLowPass2, &presenceHighPass2 };
     onePoleFilterChainProcess(band, 4, presenceScratch, n);
-    for (int i = 0; i < n; ++i)
+    for (int i = 0; i < n; ++i)  // the amount is read at every sample, deliberately
         x[i] = (presence->get() * presenceScratch[i]) * 5.0f + x[i];
 }
 
@@ -397,6 +416,7 @@ void BrondavellJuceAudioProcessor::reverbStage(float* x, int n, int32_t sampleRa
         const float* wet = reverbBlock.data;
         const int wetCount = std::min(reverbBlock.numSamples, n);
         const float hold = wetCount > 0 ? wet[wetCount - 1] : 0.0f;
+        // The amount is read at every sample; the wet gain is 0.05, not 0.5: both deliberate.
         for (int i = 0; i < n; ++i)
             x[i] = (reverb->get() * (i < wetCount ? wet[i] : hold)) * 0.05f + x[i];
     }
@@ -441,13 +461,11 @@ void BrondavellJuceAudioProcessor::prepareReverb()
     if (lastBlockSize == 0)
         return;
 
-    const int r = truncatedRate(getSampleRate());
-    const int baseRate = (r == 48000 || r == 96000 || r == 192000) ? 48000 : 44100;
-    int a = lastBlockSize;
-    if (r == 88200 || r == 96000)
-        a /= 2;
-    else if (r == 176400 || r == 192000)
-        a /= 4;
+    // Deliberately the host rate truncated to whole Hz, where the block frame compares exactly:
+    // a rate such as 96000.5 gets the 96 kHz set-up here, though its blocks are not processed.
+    const HostRate rate = classifyHostRate(truncatedRate(getSampleRate()));
+    const int baseRate = rate.baseRate;
+    const int a = rate.factor > 1 ? lastBlockSize / rate.factor : lastBlockSize;
 
     // The engine is off from here until it is configured again (the accumulator is cleared by the
     // configuration itself, or below on the path that skips it).
@@ -532,15 +550,12 @@ void BrondavellJuceAudioProcessor::retuneDriveFilters(float flavor, int baseRate
 // the lock, and the last one always sees the latest values: none is lost to a stale write.
 void BrondavellJuceAudioProcessor::audioProcessorParameterChanged(juce::AudioProcessor*, int parameterIndex, float)
 {
-    const int baseRate = baseRateFor(getSampleRate());
+    const int baseRate = classifyHostRate(getSampleRate()).baseRate;
 
     if (parameterIdAt(*this, parameterIndex) == "cab")
     {
         const juce::ScopedLock lock(getCallbackLock());
-        const int n = cab->get();
-        // With no cabinet (1) the cascades keep their tables and state.
-        if (n >= 2 && n <= 13)
-            selectCabinet(n - 2, baseRate);
+        followCabinet(cab->get(), baseRate);
     }
 
     {

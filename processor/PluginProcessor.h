@@ -20,7 +20,7 @@
 // that feed it, and nothing else. So no rewrite overlaps a block, no block starts during one, a
 // reaction arriving on the audio thread between two render calls takes the free lock at once, and
 // reactions racing on two threads cannot leave stale values behind.
-class BrondavellJuceAudioProcessor : public juce::AudioProcessor, public juce::AudioProcessorListener
+class BrondavellJuceAudioProcessor final : public juce::AudioProcessor, public juce::AudioProcessorListener
 {
 public:
     BrondavellJuceAudioProcessor();
@@ -61,6 +61,7 @@ private:
     void cabinetStage(float* x, int n);
     void outputStage(float* x, int n);
     void selectCabinet(int model, int baseRate);
+    void followCabinet(int cabValue, int baseRate);
     void initialiseResamplers();
     void tuneFirstOrderFilters(float baseRate);
     void prepareReverb();

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "AudioTables.h"
+
 struct ShaperTable
 {
     const float* table;  // point k is the output for the input k / 1000 - offset
@@ -18,7 +20,9 @@ struct ShaperTable
 inline float shaperTableLookup(const ShaperTable& shaper, float x)
 {
     const float idx = (x + shaper.offset) * 1000.0f;
-    if (!(idx >= 1.0f))  // NaN, or floor(idx) <= 0
+    // NaN, or floor(idx) <= 0: deliberately also below index 1, with no interpolation towards
+    // the second point.
+    if (!(idx >= 1.0f))
         return shaper.table[0];
     const float floored = std::floor(idx);
     if (floored >= static_cast<float>(shaper.size - 1))
@@ -31,3 +35,7 @@ inline float shaperTableLookup(const ShaperTable& shaper, float x)
     const float product = difference * f;
     return product + y0;
 }
+
+// The two built-in curves as the processor binds them.
+constexpr ShaperTable kPreampShaper{ kPreampCurve, kPreampCurveOffset, kPreampCurveSize };
+constexpr ShaperTable kPowerAmpShaper{ kPowerAmpCurve, kPowerAmpCurveOffset, kPowerAmpCurveSize };

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 tools/install-deps.sh
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
-cmake --build build --parallel "$(nproc)" \
+cmake --build build --parallel "${BRONDAVELL_JOBS:-$(nproc)}" \
   --target Brondavell_LV2 Brondavell_VST3 Brondavell_Standalone brondavell_render
 
 artefacts=build/Brondavell_artefacts/Release

@@ -1,5 +1,5 @@
 // The built VST3 plug-in's editor, created and deleted by JUCE's VST3 host, headless.
-#include "../editor/MessagePump.h"
+#include "MessagePump.h"
 #include "PluginHost.h"
 
 #include <gtest/gtest.h>

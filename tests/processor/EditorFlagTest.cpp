@@ -6,36 +6,17 @@
 #include <chrono>
 #include <thread>
 
+#include "MessagePump.h"
 #include "PluginEditor.h"
 #include "ProcessorTestAccess.h"
-
-namespace juce
-{
-// The framework's own step of its message loop (Linux), run here to deliver posted calls.
-bool dispatchNextMessageOnSystemQueue(bool returnIfNoPendingMessages);
-}
 
 namespace
 {
 using namespace brondavell::test;
 
-void deliverPendingMessages()
-{
-    while (juce::dispatchNextMessageOnSystemQueue(true))
-    {
-    }
-}
-
-juce::MemoryBlock savedState(BrondavellJuceAudioProcessor& p)
-{
-    juce::MemoryBlock blob;
-    p.getStateInformation(blob);
-    return blob;
-}
-
 void restoreOnAnotherThread(BrondavellJuceAudioProcessor& p, const juce::MemoryBlock& blob)
 {
-    std::thread([&] { p.setStateInformation(blob.getData(), static_cast<int>(blob.getSize())); }).join();
+    std::thread([&] { restore(p, blob); }).join();
 }
 
 TEST(EditorFlagTest, RestoreOnTheMessageThreadRaisesTheFlagAtOnce)
@@ -43,16 +24,16 @@ TEST(EditorFlagTest, RestoreOnTheMessageThreadRaisesTheFlagAtOnce)
     auto p = makeProcessor();
     OpenEditor editor(*p);
     ASSERT_NE(editor.get(), nullptr);
-    const auto blob = savedState(*p);
-    p->setStateInformation(blob.getData(), static_cast<int>(blob.getSize()));
+    const auto blob = save(*p);
+    restore(*p, blob);
     EXPECT_TRUE(editor->needsRelayout);
 }
 
 TEST(EditorFlagTest, RestoreWithNoEditorOpenSetsNothing)
 {
     auto p = makeProcessor();
-    const auto blob = savedState(*p);
-    p->setStateInformation(blob.getData(), static_cast<int>(blob.getSize()));
+    const auto blob = save(*p);
+    restore(*p, blob);
     restoreOnAnotherThread(*p, blob);
     deliverPendingMessages();
     EXPECT_EQ(p->getActiveEditor(), nullptr);
@@ -62,7 +43,7 @@ TEST(EditorFlagTest, RestoreOnAnotherThreadHandsTheFlagToTheMessageThread)
 {
     auto p = makeProcessor();
     OpenEditor editor(*p);
-    restoreOnAnotherThread(*p, savedState(*p));
+    restoreOnAnotherThread(*p, save(*p));
     EXPECT_FALSE(editor->needsRelayout);  // not touched from the restoring thread
     deliverPendingMessages();
     EXPECT_TRUE(editor->needsRelayout);
@@ -72,13 +53,13 @@ TEST(EditorFlagTest, EditorClosedBeforeTheFlagArrivesIsNeverTouched)
 {
     auto p = makeProcessor();
     auto editor = std::make_unique<OpenEditor>(*p);
-    restoreOnAnotherThread(*p, savedState(*p));
+    restoreOnAnotherThread(*p, save(*p));
     editor.reset();  // the host closes the window meanwhile
     deliverPendingMessages();
     EXPECT_EQ(p->getActiveEditor(), nullptr);
 
     // A new editor opened before delivery gets the flag: it is the one now open.
-    restoreOnAnotherThread(*p, savedState(*p));
+    restoreOnAnotherThread(*p, save(*p));
     editor = std::make_unique<OpenEditor>(*p);
     deliverPendingMessages();
     EXPECT_TRUE((*editor)->needsRelayout);
@@ -87,7 +68,7 @@ TEST(EditorFlagTest, EditorClosedBeforeTheFlagArrivesIsNeverTouched)
 TEST(EditorFlagTest, ProcessorDeletedBeforeTheFlagArrives)
 {
     auto p = makeProcessor();
-    const auto blob = savedState(*p);
+    const auto blob = save(*p);
     {
         OpenEditor editor(*p);
         restoreOnAnotherThread(*p, blob);
@@ -101,11 +82,11 @@ TEST(EditorFlagTest, ProcessorDeletedBeforeTheFlagArrives)
 TEST(EditorFlagTest, RestoresDuringEditorOpeningAndClosing)
 {
     auto p = makeProcessor();
-    const auto blob = savedState(*p);
+    const auto blob = save(*p);
     std::atomic<bool> stop{ false };
     std::thread restorer([&] {
         while (!stop.load())
-            p->setStateInformation(blob.getData(), static_cast<int>(blob.getSize()));
+            restore(*p, blob);
     });
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
     int rounds = 0;

@@ -126,6 +126,20 @@ inline void prepare(BrondavellJuceAudioProcessor& p, double rate, int inputs = 1
     p.prepareToPlay(rate, block);
 }
 
+// The processor's saved state, as a host stores it.
+inline juce::MemoryBlock save(BrondavellJuceAudioProcessor& p)
+{
+    juce::MemoryBlock blob;
+    p.getStateInformation(blob);
+    return blob;
+}
+
+// A saved state handed back, as a host restores it.
+inline void restore(BrondavellJuceAudioProcessor& p, const juce::MemoryBlock& blob)
+{
+    p.setStateInformation(blob.getData(), static_cast<int>(blob.getSize()));
+}
+
 // One block through processBlock inside the callback lock, as the wrapper calls it.
 inline void processLocked(BrondavellJuceAudioProcessor& p, juce::AudioBuffer<float>& buffer)
 {

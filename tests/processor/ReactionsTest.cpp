@@ -166,11 +166,10 @@ TEST(ReactionsTest, RestoreOfUnchangedStateStillRunsEveryReactionAndThePreparati
     prepare(*p, 44100.0);
     setPlain(p->flavorDrive, 1.5f);  // 10 kHz and 120 Hz
     processSignal(*p, 512);
-    juce::MemoryBlock saved;
-    p->getStateInformation(saved);
+    const auto saved = save(*p);
     // The restore sets flavorDrive to its own value, and its reaction gives 120 Hz again; the
     // preparation that follows puts the drive filters back at 10 kHz and 50 Hz.
-    p->setStateInformation(saved.getData(), static_cast<int>(saved.getSize()));
+    restore(*p, saved);
     EXPECT_EQ(Access::filter(*p, "driveHighPass1")->coef, 0.992926538f);
     EXPECT_EQ(Access::cabinetFilter(*p).state[0].z1, 0.0f);
     EXPECT_TRUE(Access::reverbInitialised(*p));

@@ -10,8 +10,8 @@
 
 namespace
 {
-const ShaperTable kPreamp{ kPreampCurve, 4.0f, kPreampCurveSize };
-const ShaperTable kPowerAmp{ kPowerAmpCurve, 39.0f, kPowerAmpCurveSize };
+const ShaperTable& kPreamp = kPreampShaper;
+const ShaperTable& kPowerAmp = kPowerAmpShaper;
 
 constexpr float kInf = std::numeric_limits<float>::infinity();
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();

@@ -46,18 +46,6 @@ std::string defaultTextWith(const std::string& from, const std::string& to)
     return text.replace(at, from.size(), to);
 }
 
-juce::MemoryBlock save(BrondavellJuceAudioProcessor& p)
-{
-    juce::MemoryBlock blob;
-    p.getStateInformation(blob);
-    return blob;
-}
-
-void restore(BrondavellJuceAudioProcessor& p, const juce::MemoryBlock& blob)
-{
-    p.setStateInformation(blob.getData(), static_cast<int>(blob.getSize()));
-}
-
 TEST(StateTest, DefaultStateByteForByte)
 {
     auto p = makeProcessor();

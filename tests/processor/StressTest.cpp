@@ -38,18 +38,6 @@ double stressSeconds()
 #endif
 }
 
-juce::MemoryBlock stateOf(BrondavellJuceAudioProcessor& p)
-{
-    juce::MemoryBlock blob;
-    p.getStateInformation(blob);
-    return blob;
-}
-
-void restore(BrondavellJuceAudioProcessor& p, const juce::MemoryBlock& blob)
-{
-    p.setStateInformation(blob.getData(), static_cast<int>(blob.getSize()));
-}
-
 // Blobs of random settings; the last one has a cabinet, so that its restore selects one.
 std::vector<juce::MemoryBlock> makeStates(int count)
 {
@@ -63,7 +51,7 @@ std::vector<juce::MemoryBlock> makeStates(int count)
             parameter->setValueNotifyingHost(unit(random));
         if (i == count - 1)
             setPlain(source->cab, 9);
-        states.push_back(stateOf(*source));
+        states.push_back(save(*source));
     }
     return states;
 }
@@ -89,7 +77,7 @@ void expectStateFollowsTheParameters(BrondavellJuceAudioProcessor& stressed)
 {
     auto reference = makeProcessor();
     prepare(*reference, kRate, 1, 2, 8192);
-    restore(*reference, stateOf(stressed));
+    restore(*reference, save(stressed));
     processSignal(*reference, Access::lastBlockSize(stressed));
 
     for (const auto& [name, ours, theirs] :
@@ -194,6 +182,6 @@ TEST(StressTest, BlocksAutomationAndRestoresOnThreeThreads)
     restore(*p, states.back());
     const auto fresh = freshRestored(states.back());
     EXPECT_EQ(preparedState(*p), preparedState(*fresh));
-    EXPECT_EQ(stateOf(*p), stateOf(*fresh));
+    EXPECT_EQ(save(*p), save(*fresh));
 }
 }

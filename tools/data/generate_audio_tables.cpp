@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "AudioTables.h"
+
 namespace
 {
 constexpr double kPi = 3.14159265358979323846;
@@ -144,7 +146,7 @@ Table makeCurve(const CurveSpec& spec)
 
 CurveSpec preampSpec()
 {
-    return {"kPreampCurve", 54001, 4.0,
+    return {"kPreampCurve", kPreampCurveSize, kPreampCurveOffset,
             {{-4.0, 1.08767128f}, {-2.0, 1.08598948f}, {-1.0, 0.877333283f},
              {-0.5, 0.497175574f}, {-0.1, 0.102279641f}, {-0.001, 0.00100733002f},
              {0.0, 0.0f}, {0.001, -0.00100687996f}, {0.1, -0.0977203622f},
@@ -158,7 +160,7 @@ CurveSpec powerAmpSpec()
 {
     // The curve reaches its minimum at x = 61.963 and stays there; it arrives with a slope of
     // -0.001 so that the entry before the flat run still lies a few steps above the minimum.
-    return {"kPowerAmpCurve", 101001, 39.0,
+    return {"kPowerAmpCurve", kPowerAmpCurveSize, kPowerAmpCurveOffset,
             {{-39.0, 5.26429892f}, {-20.0, 5.19055748f}, {-10.0, 4.61856318f},
              {-5.0, 3.38181543f}, {-2.0, 1.73447371f}, {-1.0, 0.938676f},
              {-0.5, 0.486951172f}, {-0.001, 0.00100728997f}, {0.0, 0.0f},

@@ -7,14 +7,107 @@
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <iostream>
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace
 {
-juce::String argumentAfter(const juce::StringArray& args, const juce::String& flag, const juce::String& fallback)
+const char* const kUsage =
+    "usage: brondavell_render [--format vst3|lv2] [--plugin BUNDLE] [--out FILE.wav] [--rate HZ]\n"
+    "                         [--block N] [--set ID=NORMALISED ...]\n";
+
+struct Options
 {
-    const int index = args.indexOf(flag);
-    return index >= 0 && index + 1 < args.size() ? args[index + 1] : fallback;
+    bool lv2 = false;
+    juce::String plugin;  // empty: the format's default install location
+    juce::String out = "out/brondavell-riff.wav";
+    double rate = 48000.0;
+    int block = 512;
+    std::vector<std::pair<juce::String, float>> settings;
+};
+
+// The whole text as a number, or nothing.
+std::optional<double> number(const juce::String& text)
+{
+    const auto utf8 = text.toStdString();
+    char* end = nullptr;
+    const double value = std::strtod(utf8.c_str(), &end);
+    if (utf8.empty() || end != utf8.c_str() + utf8.size() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+// Reads the arguments; on a bad one returns false with the reason in error.
+bool parseArguments(const juce::StringArray& args, Options& options, juce::String& error)
+{
+    for (int i = 0; i < args.size(); i += 2)
+    {
+        const auto& flag = args[i];
+        if (i + 1 >= args.size())
+        {
+            error = flag + " needs a value";
+            return false;
+        }
+        const auto& value = args[i + 1];
+        if (flag == "--format")
+        {
+            if (value != "vst3" && value != "lv2")
+            {
+                error = "--format must be vst3 or lv2, not '" + value + "'";
+                return false;
+            }
+            options.lv2 = value == "lv2";
+        }
+        else if (flag == "--plugin")
+            options.plugin = value;
+        else if (flag == "--out")
+            options.out = value;
+        else if (flag == "--rate")
+        {
+            // The plug-in processes these rates only; at any other it passes the input through.
+            const auto rate = number(value);
+            const double supported[] = { 44100.0, 48000.0, 88200.0, 96000.0, 176400.0, 192000.0 };
+            if (!rate || std::find(std::begin(supported), std::end(supported), *rate) == std::end(supported))
+            {
+                error = "--rate must be 44100, 48000, 88200, 96000, 176400 or 192000, not '" + value + "'";
+                return false;
+            }
+            options.rate = *rate;
+        }
+        else if (flag == "--block")
+        {
+            // The plug-in passes longer blocks through unprocessed.
+            const auto block = number(value);
+            if (!block || *block < 1.0 || *block > 8192.0 || *block != std::floor(*block))
+            {
+                error = "--block must be a whole number from 1 to 8192, not '" + value + "'";
+                return false;
+            }
+            options.block = static_cast<int>(*block);
+        }
+        else if (flag == "--set")
+        {
+            const auto id = value.upToFirstOccurrenceOf("=", false, false);
+            const auto normalised = number(value.fromFirstOccurrenceOf("=", false, false));
+            if (!value.contains("=") || id.isEmpty() || !normalised || *normalised < 0.0 || *normalised > 1.0)
+            {
+                error = "--set needs ID=VALUE with a value from 0 to 1, not '" + value + "'";
+                return false;
+            }
+            options.settings.emplace_back(id, static_cast<float>(*normalised));
+        }
+        else
+        {
+            error = "unknown option '" + flag + "'";
+            return false;
+        }
+    }
+    return true;
 }
 
 double decibels(float gain) { return gain > 0.0f ? 20.0 * std::log10(gain) : -200.0; }
@@ -38,17 +131,23 @@ int main(int argc, char* argv[])
     for (int i = 1; i < argc; ++i)
         args.add(argv[i]);
 
-    const auto home = juce::File::getSpecialLocation(juce::File::userHomeDirectory);
-    const bool lv2 = argumentAfter(args, "--format", "vst3") == "lv2";
-    const auto defaultBundle = lv2 ? home.getChildFile(".lv2/BrondavellV2.lv2") : home.getChildFile(".vst3/BrondavellV2.vst3");
-    const juce::File bundle(argumentAfter(args, "--plugin", defaultBundle.getFullPathName()));
-    const juce::File outFile(juce::File::getCurrentWorkingDirectory().getChildFile(
-        argumentAfter(args, "--out", "out/brondavell-riff.wav")));
-    const double rate = argumentAfter(args, "--rate", "48000").getDoubleValue();
-    const int blockSize = argumentAfter(args, "--block", "512").getIntValue();
-
+    Options options;
     juce::String error;
-    auto plugin = brondavell::host::loadPlugin(lv2 ? brondavell::host::Format::lv2 : brondavell::host::Format::vst3,
+    if (!parseArguments(args, options, error))
+    {
+        std::cerr << "brondavell_render: " << error << "\n" << kUsage;
+        return 2;
+    }
+
+    const auto home = juce::File::getSpecialLocation(juce::File::userHomeDirectory);
+    const auto defaultBundle =
+        options.lv2 ? home.getChildFile(".lv2/BrondavellV2.lv2") : home.getChildFile(".vst3/BrondavellV2.vst3");
+    const juce::File bundle(options.plugin.isEmpty() ? defaultBundle.getFullPathName() : options.plugin);
+    const juce::File outFile(juce::File::getCurrentWorkingDirectory().getChildFile(options.out));
+    const double rate = options.rate;
+    const int blockSize = options.block;
+
+    auto plugin = brondavell::host::loadPlugin(options.lv2 ? brondavell::host::Format::lv2 : brondavell::host::Format::vst3,
                                                bundle, rate, blockSize, error);
     if (plugin == nullptr)
     {
@@ -56,18 +155,15 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    for (int i = 0; i < args.size(); ++i)
+    for (const auto& [id, normalised] : options.settings)
     {
-        if (args[i] != "--set" || i + 1 >= args.size())
-            continue;
-        const auto id = args[i + 1].upToFirstOccurrenceOf("=", false, false);
         auto* parameter = brondavell::host::findParameter(*plugin, id);
         if (parameter == nullptr)
         {
             std::cerr << "unknown parameter " << id << "\n";
             return 1;
         }
-        parameter->setValueNotifyingHost(args[i + 1].fromFirstOccurrenceOf("=", false, false).getFloatValue());
+        parameter->setValueNotifyingHost(normalised);
     }
 
     // One input, two outputs where the format lets the host choose (VST3); LV2 keeps its fixed ports.

@@ -1,6 +1,6 @@
 #pragma once
-// Runs the message loop for a bounded time on the calling (message) thread: async updates,
-// posted messages and timer callbacks are delivered as in a host.
+// Runs the message loop on the calling (message) thread: async updates, posted messages and
+// timer callbacks are delivered as in a host.
 
 #include <juce_events/juce_events.h>
 
@@ -11,6 +11,15 @@ namespace juce
 bool dispatchNextMessageOnSystemQueue(bool returnIfNoPendingMessages);
 }
 
+// Delivers whatever is pending now, then returns.
+inline void deliverPendingMessages()
+{
+    while (juce::dispatchNextMessageOnSystemQueue(true))
+    {
+    }
+}
+
+// Runs the loop for a bounded time, timer callbacks included.
 inline void pumpMessages(int milliseconds)
 {
     const auto end = juce::Time::getMillisecondCounter() + static_cast<juce::uint32>(milliseconds);
