@@ -144,6 +144,49 @@ TEST(StateTest, AcceptedBlocks)
     }
 }
 
+// Records every parameter change notified to the processor's listeners (hosts learn of changes
+// this way), in order.
+struct NotificationRecorder : juce::AudioProcessorListener
+{
+    void audioProcessorParameterChanged(juce::AudioProcessor*, int index, float value) override
+    {
+        notified.emplace_back(index, value);
+    }
+    void audioProcessorChanged(juce::AudioProcessor*, const ChangeDetails&) override {}
+    std::vector<std::pair<int, float>> notified;
+};
+
+// A restore sets and notifies every parameter once, in index order, with the value it now holds;
+// a missing attribute is notified with the value kept. A refused block notifies nothing.
+TEST(StateTest, RestoreNotifiesEveryParameterOnceInOrder)
+{
+    auto source = makeProcessor();
+    setPlain(source->bassClean, 0.2f);
+    setPlain(source->boost, 1);
+    const auto blob = save(*source);
+    std::string text(static_cast<const char*>(blob.getData()) + 8, blob.getSize() - 9);
+    text.replace(text.find(" cab=\""), text.find("\"/>") + 1 - text.find(" cab=\""), "");
+
+    auto p = makeProcessor();
+    setPlain(p->cab, 3);
+    NotificationRecorder recorder;
+    p->addListener(&recorder);
+    restore(*p, blobWithText(text));
+    restore(*p, blobWithText("not a state"));
+    p->removeListener(&recorder);
+
+    ASSERT_EQ(recorder.notified.size(), 19u);
+    for (int i = 0; i < 19; ++i)
+    {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(recorder.notified[static_cast<size_t>(i)].first, i);
+        EXPECT_EQ(recorder.notified[static_cast<size_t>(i)].second, p->getParameters()[i]->getValue());
+    }
+    EXPECT_EQ(p->bassClean->get(), source->bassClean->get());
+    EXPECT_TRUE(p->boost->get());
+    EXPECT_EQ(p->cab->get(), 3);
+}
+
 TEST(StateTest, MissingAttributeKeepsTheCurrentValue)
 {
     auto p = makeProcessor();
