@@ -75,5 +75,10 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     set(map ${PROJECT_SOURCE_DIR}/cmake/exports-${name}.map)
     target_link_options(Brondavell_${format} PRIVATE "LINKER:--version-script=${map}")
     set_property(TARGET Brondavell_${format} APPEND PROPERTY LINK_DEPENDS ${map})
+    # clang links the sanitizer runtimes into executables only: a sanitized module takes those
+    # symbols from the (equally sanitized) program that loads it.
+    if(BRONDAVELL_SANITIZE AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+      target_link_options(Brondavell_${format} PRIVATE "LINKER:-z,undefs")
+    endif()
   endforeach()
 endif()
