@@ -59,3 +59,19 @@ add_custom_command(TARGET Brondavell_LV2 POST_BUILD
   COMMAND ${CMAKE_COMMAND} -DBUNDLE=$<GENEX_EVAL:$<TARGET_PROPERTY:Brondavell_LV2,JUCE_PLUGIN_ARTEFACT_FILE>>
           -P ${PROJECT_SOURCE_DIR}/cmake/TidyLv2Bundle.cmake
   VERBATIM)
+
+# The shipped binaries export their entry points and nothing else, so that none of our symbols
+# (nor the framework's) can collide with another plug-in's in the same host process.
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  foreach(format VST3 LV2)
+    string(TOLOWER ${format} name)
+    set(map ${PROJECT_SOURCE_DIR}/cmake/exports-${name}.map)
+    target_link_options(Brondavell_${format} PRIVATE "LINKER:--version-script=${map}")
+    set_property(TARGET Brondavell_${format} APPEND PROPERTY LINK_DEPENDS ${map})
+    # clang links the sanitizer runtimes into executables only: a sanitized module takes those
+    # symbols from the (equally sanitized) program that loads it.
+    if(BRONDAVELL_SANITIZE AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+      target_link_options(Brondavell_${format} PRIVATE "LINKER:-z,undefs")
+    endif()
+  endforeach()
+endif()

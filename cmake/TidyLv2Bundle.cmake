@@ -7,9 +7,18 @@ file(READ "${BUNDLE}/dsp.ttl" dsp)
 set(original "${dsp}")
 # The plug-in is also a doap:Project (its maintainer and release are doap terms).
 string(REPLACE "\ta lv2:Plugin ;\n" "\ta lv2:Plugin , doap:Project ;\n" dsp "${dsp}")
-# Port properties belong to ports; parameters carry their on/off nature through their scale
-# points.
-string(REPLACE "\n\tlv2:portProperty lv2:enumeration , lv2:toggled ;" "" dsp "${dsp}")
+# Hosts read a parameter's on/off nature from its port properties (toggled, enumeration), whose
+# schema domain is lv2:Port: each on/off parameter is therefore also typed lv2:Port, with the name
+# and symbol every port has. It stays out of the plug-in's port list, so no host makes a port of it.
+set(switchPattern "\nplug:([A-Za-z0-9_]+)\n\ta lv2:Parameter ;\n\trdfs:label \"([^\"]*)\" ;\n([^\n]*\n[^\n]*\n[^\n]*\n[^\n]*\n)\tlv2:portProperty lv2:enumeration , lv2:toggled ;")
+while(dsp MATCHES "${switchPattern}")
+  set(id "${CMAKE_MATCH_1}")
+  set(label "${CMAKE_MATCH_2}")
+  set(limits "${CMAKE_MATCH_3}")
+  string(REPLACE "${CMAKE_MATCH_0}"
+    "\nplug:${id}\n\ta lv2:Parameter , lv2:Port ;\n\trdfs:label \"${label}\" ;\n\tlv2:name \"${label}\" ;\n\tlv2:symbol \"${id}\" ;\n${limits}\tlv2:portProperty lv2:enumeration , lv2:toggled ;"
+    dsp "${dsp}")
+endwhile()
 if(NOT dsp STREQUAL original)
   file(WRITE "${BUNDLE}/dsp.ttl" "${dsp}")
 endif()

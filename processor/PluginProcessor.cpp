@@ -1,6 +1,7 @@
 #include "PluginProcessor.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "AudioTables.h"
@@ -72,6 +73,33 @@ void scale(float* samples, int count, float gain)
 {
     for (int i = 0; i < count; ++i)
         samples[i] = samples[i] * gain;
+}
+
+// Samples beyond this magnitude (120 dB above full scale), infinities and NaN are no signal: the
+// frame gives the chain silence in their place. Anything up to it passes untouched, and the chain
+// cannot overflow on it; a non-finite value would otherwise stay in the recursive filter states
+// ahead of the shapers for good.
+constexpr float kLargestInput = 1.0e6f;
+
+bool isPlausibleInput(float v)
+{
+    return std::fabs(v) <= kLargestInput;  // false for NaN
+}
+
+// Whether any sample needs replacing; a plain reduction the compiler vectorises.
+bool hasImplausibleInput(const float* samples, int count)
+{
+    bool found = false;
+    for (int i = 0; i < count; ++i)
+        found |= !isPlausibleInput(samples[i]);
+    return found;
+}
+
+void silenceImplausibleInput(float* samples, int count)
+{
+    for (int i = 0; i < count; ++i)
+        if (!isPlausibleInput(samples[i]))
+            samples[i] = 0.0f;
 }
 
 float clip(float v)
@@ -298,6 +326,8 @@ void BrondavellJuceAudioProcessor::processBlock(juce::AudioBuffer<float>& buffer
     BlockResampler* const up = factor == 4 ? &mainUpsampler4 : factor == 2 ? &mainUpsampler2 : nullptr;
 
     float* const channel0 = buffer.getWritePointer(0);
+    if (hasImplausibleInput(channel0, numSamples))
+        silenceImplausibleInput(channel0, numSamples);
     SignalBlock block{ channel0, numSamples, static_cast<int32_t>(hostRate) };
     if (down != nullptr)
         blockResamplerProcess(*down, block);

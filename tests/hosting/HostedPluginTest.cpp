@@ -76,6 +76,31 @@ TEST_P(HostedPluginTest, PublishesItsNameAndParameters)
     EXPECT_EQ(plugin->getParameters().size(), static_cast<int>(std::size(kPublishedParameters)) + 1);
 }
 
+// Hosts show the five on/off parameters as switches: boolean, two steps, "Off" and "On", and a
+// value between the two named as the plug-in takes it.
+TEST_P(HostedPluginTest, OnOffParametersAreSwitches)
+{
+    auto plugin = load(GetParam(), 44100.0, 512);
+    ASSERT_NE(plugin, nullptr);
+    for (const auto* id : { "reverbType2", "chanelDrive", "bright", "hqReverb", "boost" })
+    {
+        SCOPED_TRACE(id);
+        auto* parameter = brondavell::host::findParameter(*plugin, id);
+        ASSERT_NE(parameter, nullptr);
+        // VST3 has no boolean flag: its hosts know a switch by its two steps.
+        if (GetParam() == Format::lv2)
+        {
+            EXPECT_TRUE(parameter->isBoolean());
+        }
+        EXPECT_TRUE(parameter->isDiscrete());
+        EXPECT_EQ(parameter->getNumSteps(), 2);
+        EXPECT_EQ(parameter->getText(0.0f, 32), "Off");
+        EXPECT_EQ(parameter->getText(0.4f, 32), "Off");
+        EXPECT_EQ(parameter->getText(0.6f, 32), "On");
+        EXPECT_EQ(parameter->getText(1.0f, 32), "On");
+    }
+}
+
 TEST_P(HostedPluginTest, StartsInTheFirstChannelConfiguration)
 {
     auto plugin = load(GetParam(), 48000.0, 512);

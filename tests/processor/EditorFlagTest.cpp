@@ -29,14 +29,24 @@ TEST(EditorFlagTest, RestoreOnTheMessageThreadRaisesTheFlagAtOnce)
     EXPECT_TRUE(editor->needsRelayout);
 }
 
+// A restore with no editor open still applies, creates no editor, and leaves nothing behind for
+// an editor opened later.
 TEST(EditorFlagTest, RestoreWithNoEditorOpenSetsNothing)
 {
+    auto source = makeProcessor();
+    setPlain(source->bassClean, 0.25f);
+    const auto blob = save(*source);
+
     auto p = makeProcessor();
-    const auto blob = save(*p);
     restore(*p, blob);
     restoreOnAnotherThread(*p, blob);
     deliverPendingMessages();
     EXPECT_EQ(p->getActiveEditor(), nullptr);
+    EXPECT_EQ(p->bassClean->get(), source->bassClean->get());
+
+    OpenEditor editor(*p);
+    deliverPendingMessages();
+    EXPECT_FALSE(editor->needsRelayout);
 }
 
 TEST(EditorFlagTest, RestoreOnAnotherThreadHandsTheFlagToTheMessageThread)
@@ -65,6 +75,8 @@ TEST(EditorFlagTest, EditorClosedBeforeTheFlagArrivesIsNeverTouched)
     EXPECT_TRUE((*editor)->needsRelayout);
 }
 
+// The flag posted for a processor deleted before delivery reaches nothing: not the freed object,
+// and not the editor of a processor created since (which may live at the same address).
 TEST(EditorFlagTest, ProcessorDeletedBeforeTheFlagArrives)
 {
     auto p = makeProcessor();
@@ -74,23 +86,39 @@ TEST(EditorFlagTest, ProcessorDeletedBeforeTheFlagArrives)
         restoreOnAnotherThread(*p, blob);
     }
     p.reset();
-    deliverPendingMessages();  // the posted call finds no processor and does nothing
-    SUCCEED();
+    auto next = makeProcessor();
+    OpenEditor nextEditor(*next);
+    deliverPendingMessages();
+    EXPECT_FALSE(nextEditor->needsRelayout);
 }
 
-// Restores keep arriving on another thread while the message thread opens and closes the editor.
+// Restores keep arriving on another thread while the message thread opens and closes the editor:
+// both sides make progress, every restore applies, and afterwards the flag still reaches the open
+// editor.
 TEST(EditorFlagTest, RestoresDuringEditorOpeningAndClosing)
 {
     auto p = makeProcessor();
-    const auto blob = save(*p);
+    auto source = makeProcessor();
+    setPlain(source->bassClean, 0.25f);
+    const auto low = save(*source);
+    const float lowValue = source->bassClean->get();
+    setPlain(source->bassClean, 0.75f);
+    const auto high = save(*source);
+    const float highValue = source->bassClean->get();
+
     std::atomic<bool> stop{ false };
+    std::atomic<int> restores{ 0 };
     std::thread restorer([&] {
         while (!stop.load())
+        {
+            const auto& blob = restores.load() % 2 == 0 ? low : high;
             restore(*p, blob);
+            ++restores;
+        }
     });
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
     int rounds = 0;
-    while (std::chrono::steady_clock::now() < end)
+    while (std::chrono::steady_clock::now() < end || rounds < 2 || restores.load() < 2)
     {
         {
             OpenEditor editor(*p);
@@ -102,6 +130,13 @@ TEST(EditorFlagTest, RestoresDuringEditorOpeningAndClosing)
     stop = true;
     restorer.join();
     deliverPendingMessages();
-    EXPECT_GT(rounds, 0);
+    EXPECT_EQ(p->bassClean->get(), restores.load() % 2 == 1 ? lowValue : highValue);
+
+    OpenEditor editor(*p);
+    deliverPendingMessages();
+    EXPECT_FALSE(editor->needsRelayout);
+    restoreOnAnotherThread(*p, low);
+    deliverPendingMessages();
+    EXPECT_TRUE(editor->needsRelayout);
 }
 }

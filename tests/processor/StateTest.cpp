@@ -97,7 +97,6 @@ TEST(StateTest, AcceptedBlocks)
         { "plain", blobWithText(withBassClean), "bassClean", 0.25f },
         { "length counts the terminating zero", blobWithText(withBassClean, static_cast<int>(withBassClean.size()) + 1),
           "bassClean", 0.25f },
-        { "length far beyond the data", blobWithText(withBassClean, 1 << 30), "bassClean", 0.25f },
         { "tag in lower case",
           blobWithText(std::string(withBassClean).replace(withBassClean.find("BRONDAVELLSETTINGS"), 18,
                                                           "brondavellsettings")),
@@ -133,6 +132,49 @@ TEST(StateTest, AcceptedBlocks)
     }
 }
 
+// Records every parameter change notified to the processor's listeners (hosts learn of changes
+// this way), in order.
+struct NotificationRecorder : juce::AudioProcessorListener
+{
+    void audioProcessorParameterChanged(juce::AudioProcessor*, int index, float value) override
+    {
+        notified.emplace_back(index, value);
+    }
+    void audioProcessorChanged(juce::AudioProcessor*, const ChangeDetails&) override {}
+    std::vector<std::pair<int, float>> notified;
+};
+
+// A restore sets and notifies every parameter once, in index order, with the value it now holds;
+// a missing attribute is notified with the value kept. A refused block notifies nothing.
+TEST(StateTest, RestoreNotifiesEveryParameterOnceInOrder)
+{
+    auto source = makeProcessor();
+    setPlain(source->bassClean, 0.2f);
+    setPlain(source->boost, 1);
+    const auto blob = save(*source);
+    std::string text(static_cast<const char*>(blob.getData()) + 8, blob.getSize() - 9);
+    text.replace(text.find(" cab=\""), text.find("\"/>") + 1 - text.find(" cab=\""), "");
+
+    auto p = makeProcessor();
+    setPlain(p->cab, 3);
+    NotificationRecorder recorder;
+    p->addListener(&recorder);
+    restore(*p, blobWithText(text));
+    restore(*p, blobWithText("not a state"));
+    p->removeListener(&recorder);
+
+    ASSERT_EQ(recorder.notified.size(), 19u);
+    for (int i = 0; i < 19; ++i)
+    {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(recorder.notified[static_cast<size_t>(i)].first, i);
+        EXPECT_EQ(recorder.notified[static_cast<size_t>(i)].second, p->getParameters()[i]->getValue());
+    }
+    EXPECT_EQ(p->bassClean->get(), source->bassClean->get());
+    EXPECT_TRUE(p->boost->get());
+    EXPECT_EQ(p->cab->get(), 3);
+}
+
 TEST(StateTest, MissingAttributeKeepsTheCurrentValue)
 {
     auto p = makeProcessor();
@@ -164,6 +206,9 @@ TEST(StateTest, RefusedBlocksChangeNothing)
         { "length 0", blobWithText(kDefaultText, 0) },
         { "negative length", blobWithText(kDefaultText, -5) },
         { "text cut short", truncated(40) },
+        { "length far beyond the data", blobWithText(kDefaultText, 1 << 30) },
+        // Ends right after an attribute: the framework's reader used to apply the first part.
+        { "state shorter than its length field", truncated(92) },
         { "not XML", blobWithText("hello, amplifier") },
         { "starts with a zero byte", withByte(8, 0) },
     };
@@ -193,46 +238,135 @@ TEST(StateTest, RefusedBlocksChangeNothing)
     }
 }
 
-// Text that the framework's XML reading cannot take safely is refused: text that is not valid UTF-8
-// (it would step past the end) and a processing instruction inside the element (it would loop
-// forever). The host's bytes are an exact-size heap block, which the address sanitizer guards.
-TEST(StateTest, TextThatTheReaderCannotTakeIsRefused)
+// Hostile and broken text is refused whole. Each block is an exact-size heap copy, so that any
+// read past its end is caught by the address sanitizer.
+TEST(StateTest, HostileOrBrokenTextIsRefused)
 {
+    // A block with the text's own length; the terminating zero only where asked for.
+    const auto rawBlock = [](const std::string& text, bool withZero) {
+        const auto length = static_cast<uint32_t>(text.size());
+        std::string bytes = "VC2!";
+        for (int shift = 0; shift < 32; shift += 8)
+            bytes += static_cast<char>((length >> shift) & 0xff);
+        return bytes + text + (withZero ? std::string(1, '\0') : std::string());
+    };
+    // The default text with one more attribute whose value holds the given bytes.
+    const auto withNote = [&rawBlock](const std::string& value) {
+        return rawBlock(defaultTextWith("/>", " note=\"" + value + "\"/>"), true);
+    };
     const std::string start = std::string(kDefaultText).substr(0, 60);
     struct Case
     {
         const char* what;
-        std::string text;
-        bool withTerminatingZero;
+        std::string bytes;  // the whole block, header included
     };
     const Case cases[] = {
-        { "cut-off sequence at the end", start + "\xf0", false },
-        { "cut-off two-byte sequence", start + "\xe2\x82", false },
-        { "invalid lead byte", start + "\xff\xff", false },
-        { "stray continuation byte", std::string(kDefaultText).insert(70, "\x80"), true },
-        { "cut-off sequence inside", std::string(kDefaultText).insert(70, "\xc3"), true },
-        // The framework's reader loops forever on this one; saved states have no processing
-        // instruction beyond the declaration.
-        { "processing instruction inside the element", "<?x-9\"?> <b> <bron$ave<?>rondave<?>xml ", true },
+        { "open hexadecimal reference before the zero", rawBlock("<a>&#x", true) },
+        { "open hexadecimal reference at the end of the block", rawBlock("<a>&#x", false) },
+        { "open decimal reference", rawBlock("<a b='&#12", false) },
+        { "cut-off sequence at the end of the block", rawBlock(start + "\xf0", false) },
+        { "cut-off sequence in a value", withNote("\xe2\x82") },
+        { "invalid lead byte", withNote("\xff") },
+        { "stray continuation byte", withNote("\x80") },
+        { "overlong form", withNote("\xc0\xaf") },
+        { "surrogate", withNote("\xed\xa0\x80") },
+        { "control character", withNote("\x01") },
+        { "reference to character 0", withNote("&#0;") },
+        { "reference beyond Unicode", withNote("&#x110000;") },
+        { "unknown entity", withNote("&one;") },
+        { "'<' in a value", withNote("<") },
+        { "value never closed", rawBlock("<BRONDAVELLSETTINGS cab=\"1.0", false) },
+        { "processing instruction loop", rawBlock("<?x-9\"?> <b> <bron$ave<?>rondave<?>xml ", true) },
+        { "element never closed", rawBlock("<BRONDAVELLSETTINGS cab=\"1.0\">", true) },
+        { "end tag of another element", rawBlock("<BRONDAVELLSETTINGS><a></b></BRONDAVELLSETTINGS>", true) },
+        { "attributes without space between", rawBlock("<BRONDAVELLSETTINGS cab=\"1.0\"boost=\"1.0\"/>", true) },
+        { "text after the element", rawBlock("<BRONDAVELLSETTINGS cab=\"1.0\"/>x", true) },
+        { "two root elements", rawBlock("<BRONDAVELLSETTINGS/><BRONDAVELLSETTINGS/>", true) },
+        { "document type", rawBlock("<!DOCTYPE a [<!ENTITY e 'x'>]><BRONDAVELLSETTINGS/>", true) },
+        { "comment never closed", rawBlock("<!-- <BRONDAVELLSETTINGS cab=\"1.0\"/>", true) },
+        { "empty text", rawBlock(std::string(1, '\0'), false) },
     };
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.what);
-        juce::MemoryBlock blob = blobWithText(c.text);
-        std::vector<uint8_t> exact(static_cast<const uint8_t*>(blob.getData()),
-                                   static_cast<const uint8_t*>(blob.getData()) + blob.getSize()
-                                       - (c.withTerminatingZero ? 0 : 1));
+        std::vector<uint8_t> exact(c.bytes.begin(), c.bytes.end());
         auto p = makeProcessor();
-        p->cab->setValueNotifyingHost(1.0f);
+        p->cab->setValueNotifyingHost(0.0f);
+        p->boost->setValueNotifyingHost(0.0f);
         const auto before = save(*p);
         p->setStateInformation(exact.data(), static_cast<int>(exact.size()));
         EXPECT_EQ(save(*p), before);
     }
+}
 
-    // Multi-byte characters that are whole are fine.
+// What a person or another tool may do to a saved text (white space, comments, line breaks, other
+// quotes, character references, extra content) restores the same values as the text itself.
+TEST(StateTest, EditedTextRestoresAsWritten)
+{
+    const std::string withBassClean = defaultTextWith("bassClean=\"0.5\"", "bassClean=\"0.25\"");
+    const auto edited = [&withBassClean](const std::string& from, const std::string& to) {
+        std::string text = withBassClean;
+        const auto at = text.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        return text.replace(at, from.size(), to);
+    };
+    const std::string root = "<BRONDAVELLSETTINGS ";
+    const std::string end = "/>";
+    const std::string body = withBassClean.substr(withBassClean.find(root));
+    const std::string texts[] = {
+        withBassClean,
+        "\n  \t" + withBassClean,
+        withBassClean + "\r\n",
+        body,
+        "<!-- saved <?by?> hand -->" + withBassClean,
+        edited("?> ", "?>\n<!-- a note -- with dashes -->\n"),
+        edited("?> ", "?><?editor keep?>"),
+        edited(" preGainDrive=", "\n\t preGainDrive ="),
+        edited(" presence=\"0.5\"", " presence='0.5'"),
+        edited("bassClean=\"0.25\"", "bassClean=\"0&#46;2&#x35;\""),
+        edited(end, "></BRONDAVELLSETTINGS >"),
+        edited(end, "> text &amp; <!-- c --><![CDATA[<raw>]]><child a='1'><x/></child>\n</BRONDAVELLSETTINGS>"),
+        edited(end, " note=\"caf\xc3\xa9 &lt;&gt;&quot;&apos;\"/>"),
+        edited("UTF-8", "utf-8"),
+        withBassClean + std::string(1, '\0') + "<?x trailing bytes after the zero are not text",
+    };
+    auto reference = makeProcessor();
+    restore(*reference, blobWithText(withBassClean));
+    const auto expected = save(*reference);
+    ASSERT_EQ(reference->bassClean->get(), 0.25f);
+    for (const auto& text : texts)
+    {
+        SCOPED_TRACE(text);
+        auto p = makeProcessor();
+        setPlain(p->cab, 2);
+        setPlain(p->bassClean, 0.9f);
+        restore(*p, blobWithText(text));
+        EXPECT_EQ(save(*p), expected);
+    }
+}
+
+// Deep nesting and long runs of markup cost linear time and no stack.
+TEST(StateTest, LargeDocumentsAreReadInOnePass)
+{
+    std::string nested = "<BRONDAVELLSETTINGS cab=\"0.0\">";
+    for (int i = 0; i < 200000; ++i)
+        nested += "<a>";
+    std::string opened = nested;
+    for (int i = 0; i < 200000; ++i)
+        nested += "</a>";
+    nested += "</BRONDAVELLSETTINGS>";
+    std::string comments = "<BRONDAVELLSETTINGS cab=\"0.0\"/>";
+    for (int i = 0; i < 200000; ++i)
+        comments += "<!--<?-->";
+
     auto p = makeProcessor();
-    restore(*p, blobWithText(defaultTextWith("bassClean=\"0.5\"", "bassClean=\"0.25\" note=\"caf\xc3\xa9\"")));
-    EXPECT_FLOAT_EQ(p->bassClean->get(), 0.25f);
+    restore(*p, blobWithText(opened));
+    EXPECT_EQ(p->cab->get(), 8);
+    restore(*p, blobWithText(nested));
+    EXPECT_EQ(p->cab->get(), 1);
+    setPlain(p->cab, 8);
+    restore(*p, blobWithText(comments));
+    EXPECT_EQ(p->cab->get(), 1);
 }
 
 TEST(StateTest, OtherRootTagChangesNoParameterButStillPrepares)

@@ -1,0 +1,29 @@
+#!/bin/sh
+# A long state-restore fuzz job: WORKERS parallel workers for SECONDS each, a limit of 1 s per
+# input, at low priority. Afterwards the inputs that add coverage, and every input that failed,
+# are merged into the committed seeds, and the executions of all workers are added up.
+# Usage: tests/fuzz/run_state_fuzzer_long.sh <build-dir> [workers] [seconds]
+set -eu
+build=$(cd "${1:?usage: run_state_fuzzer_long.sh <build-dir> [workers] [seconds]}" && pwd)
+workers=${2:-4}
+seconds=${3:-1800}
+seeds=$(cd "$(dirname "$0")" && pwd)/corpus/state
+fuzzer="$build/tests/fuzz/fuzz_state_restore"
+work="$build/fuzz-long"
+rm -rf "$work"
+mkdir -p "$work/corpus" "$work/artifacts"
+cd "$work"
+# The allocator's quarantine is kept small and its memory is not handed back to the system, so
+# that its housekeeping cannot stall one input beyond the limit on a busy machine.
+export ASAN_OPTIONS="${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1}:quarantine_size_mb=16:allocator_release_to_os_interval_ms=-1"
+status=0
+nice -n 10 "$fuzzer" -jobs="$workers" -workers="$workers" -max_total_time="$seconds" -timeout=1 \
+  -rss_limit_mb=4096 -print_final_stats=1 -artifact_prefix="$work/artifacts/" \
+  "$work/corpus" "$seeds" > driver.log 2>&1 || status=$?
+executions=$(cat fuzz-*.log | sed -n 's/^stat::number_of_executed_units: *//p' | awk '{ n += $1 } END { print n + 0 }')
+failures=$(ls artifacts | wc -l)
+echo "workers $workers, $seconds s each: $executions executions, $failures failing inputs"
+# Failing inputs become seeds as they are; the rest only where they add coverage.
+[ "$failures" -eq 0 ] || cp artifacts/* "$seeds/"
+nice -n 10 "$fuzzer" -merge=1 "$seeds" "$work/corpus" > merge.log 2>&1
+[ "$failures" -eq 0 ] && [ "$status" -eq 0 ]

@@ -1,0 +1,21 @@
+# Fails unless the shared library exports exactly the given entry points.
+# cmake -DBINARY=<file> -DEXPECTED="a;b" -P CheckExports.cmake
+execute_process(COMMAND nm -D --defined-only ${BINARY} OUTPUT_VARIABLE listing RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${BINARY}")
+endif()
+string(REGEX MATCHALL "[^\n]+" lines "${listing}")
+set(exported)
+foreach(line IN LISTS lines)
+  # "<address> <type> <name>"; the name may carry a version ("name@@VERSION").
+  if(line MATCHES "^[0-9a-fA-F]+ [A-Za-z] ([^@ ]+)")
+    list(APPEND exported ${CMAKE_MATCH_1})
+  endif()
+endforeach()
+list(SORT exported)
+set(expected ${EXPECTED})
+list(SORT expected)
+if(NOT exported STREQUAL expected)
+  message(FATAL_ERROR "${BINARY} exports\n  ${exported}\nexpected only\n  ${expected}")
+endif()
+message(STATUS "${BINARY} exports only ${exported}")
