@@ -580,6 +580,12 @@ void BrondavellJuceAudioProcessor::retuneDriveFilters(float flavor, int baseRate
 // the lock, and the last one always sees the latest values: none is lost to a stale write.
 void BrondavellJuceAudioProcessor::audioProcessorParameterChanged(juce::AudioProcessor*, int parameterIndex, float)
 {
+    // A host may send a value that is not a number; the parameter would keep it, and every stage
+    // reading it would turn the signal and the filter states into NaN for good. It takes its
+    // default instead, before anything reads it.
+    if (auto* parameter = getParameters()[parameterIndex]; parameter != nullptr && std::isnan(parameter->getValue()))
+        parameter->setValue(parameter->getDefaultValue());
+
     const int baseRate = classifyHostRate(getSampleRate()).baseRate;
 
     if (parameterIdAt(*this, parameterIndex) == "cab")

@@ -100,4 +100,31 @@ TEST(BadInputTest, InputUpToTheLimitReachesTheChain)
             EXPECT_NE(render(*withPeaks, 0.3f, 1.0e6f, true), render(*twin, 0.3f, 1.0e6f, false));
         }
 }
+
+// A host can send NaN as a parameter's value. No parameter keeps it (the continuous and on/off
+// ones take their default), and the output stays finite and sounds as with the value it holds.
+TEST(BadInputTest, ParameterSetToNanTakesItsDefault)
+{
+    const auto nan = std::numeric_limits<float>::quiet_NaN();
+    const int count = makeProcessor()->getParameters().size();
+    for (int index = 0; index < count; ++index)
+    {
+        auto p = preparedProcessor(48000.0, kSettings[2]);
+        auto twin = preparedProcessor(48000.0, kSettings[2]);
+        auto* parameter = p->getParameters()[index];
+        auto* twinParameter = twin->getParameters()[index];
+        SCOPED_TRACE(parameter->getName(100).toStdString());
+        parameter->setValueNotifyingHost(nan);
+        ASSERT_FALSE(std::isnan(parameter->getValue()));
+        if (dynamic_cast<juce::AudioParameterInt*>(parameter) == nullptr)
+        {
+            EXPECT_EQ(parameter->getValue(), parameter->getDefaultValue());
+        }
+        twinParameter->setValueNotifyingHost(parameter->getValue());
+        const auto out = render(*p, 0.3f, 0.0f, false);
+        for (const float v : out)
+            ASSERT_TRUE(std::isfinite(v));
+        EXPECT_EQ(out, render(*twin, 0.3f, 0.0f, false));
+    }
+}
 }
