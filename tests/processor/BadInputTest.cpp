@@ -105,6 +105,11 @@ TEST(BadInputTest, InputUpToTheLimitReachesTheChain)
 // ones take their default), and the output stays finite and sounds as with the value it holds.
 TEST(BadInputTest, ParameterSetToNanTakesItsDefault)
 {
+#if JUCE_DEBUG
+    // The framework's range conversion asserts on the NaN before the plug-in sees it, and the
+    // test runner counts any framework assertion as a failure: the Release build runs this.
+    GTEST_SKIP() << "the framework asserts on a NaN parameter value in Debug builds";
+#endif
     const auto nan = std::numeric_limits<float>::quiet_NaN();
     const int count = makeProcessor()->getParameters().size();
     for (int index = 0; index < count; ++index)
