@@ -303,15 +303,109 @@ bool fitsCapacities(int32_t f, int32_t E, int32_t F)
            nParts * 2 * static_cast<int64_t>(E) <= kConvSpectraCapacity;
 }
 
+// Impulse samples of partition j that enter its spectrum, from sample j x F on.
+int32_t partitionSampleCount(const ConvolutionReverb& s, int32_t j)
+{
+    const int32_t F = s.partitionLength;
+    const int32_t count = j < partitionCount(s) - 1 ? F : s.impulseLength - j * F;
+    // With b = 0 a partition is one sample longer than the transform: only its first E samples
+    // enter the spectrum.
+    return std::min(count, s.fftSize);
+}
+
+// Transforms partition j into its slot of partitionSpectra: the partition is written straight
+// into the slot in bit-reversed order, where the bit reversal would have moved it (`destination`,
+// see transformPartitions; the reversal only moves values, so the butterflies see the same
+// input), and transformed there.
+void transformImpulsePartition(ConvolutionReverb& s, const float* impulse, int32_t j, const float* destination)
+{
+    const int32_t E = s.fftSize;
+    const float* x = impulse + static_cast<int64_t>(j) * s.partitionLength;
+    const int32_t count = partitionSampleCount(s, j);
+    float* spectrum = s.partitionSpectra + static_cast<int64_t>(j) * 2 * E;
+    std::memset(spectrum, 0, sizeof(float) * static_cast<size_t>(2 * E));
+    for (int32_t i = 0; i < count; ++i)
+        spectrum[2 * static_cast<int32_t>(destination[2 * i + 1])] = x[i];
+    complexFftForward(2 * E, spectrum, s.twiddleTable);
+}
+
+// Transforms partitions first .. first + count - 1 (count 1 to W) together, in W lanes of
+// productBuffer (float i of lane q at [W i + q]; unused lanes repeat the last partition), into
+// their slots of partitionSpectra. The forward transform of x is, bit for bit, the conjugate of
+// the inverse transform of x's conjugate: the inverse differs from the forward only in negating
+// every imaginary part as it bit-reverses and every output of its last stage, and negation is
+// exact. So each partition goes in conjugated (imaginary parts -0) and comes out conjugated back.
+void transformImpulsePartitionsInLanes(ConvolutionReverb& s, const float* impulse, int32_t first, int32_t count,
+                                       int32_t W)
+{
+    const int32_t E = s.fftSize;
+    float* lanes = s.productBuffer;
+    const FloatLanes zero = FloatLanes::splat(0.0f), negativeZero = FloatLanes::splat(-0.0f);
+    for (int32_t group = 0; group < W; group += 4)
+    {
+        const float* x[4];
+        int32_t counts[4];
+        for (int32_t q = 0; q < 4; ++q)
+        {
+            const int32_t j = first + std::min(group + q, count - 1);
+            x[q] = impulse + static_cast<int64_t>(j) * s.partitionLength;
+            counts[q] = partitionSampleCount(s, j);
+        }
+        const int32_t shortest = *std::min_element(counts, counts + 4);
+        const int32_t longest = *std::max_element(counts, counts + 4);
+        // Four samples of each lane at a time, transposed into four points across the lanes.
+        int32_t i = 0;
+        for (; i + 4 <= shortest; i += 4)
+        {
+            FloatLanes r0 = FloatLanes::load(x[0] + i), r1 = FloatLanes::load(x[1] + i);
+            FloatLanes r2 = FloatLanes::load(x[2] + i), r3 = FloatLanes::load(x[3] + i);
+            transpose(r0, r1, r2, r3);
+            const FloatLanes* rows[4] = { &r0, &r1, &r2, &r3 };
+            for (int32_t t = 0; t < 4; ++t)
+            {
+                rows[t]->store(lanes + W * (2 * (i + t)) + group);
+                negativeZero.store(lanes + W * (2 * (i + t) + 1) + group);
+            }
+        }
+        for (; i < longest; ++i)
+            for (int32_t q = 0; q < 4; ++q)
+            {
+                lanes[W * (2 * i) + group + q] = i < counts[q] ? x[q][i] : 0.0f;
+                lanes[W * (2 * i + 1) + group + q] = -0.0f;
+            }
+        for (; i < E; ++i)
+        {
+            zero.store(lanes + W * (2 * i) + group);
+            negativeZero.store(lanes + W * (2 * i + 1) + group);
+        }
+    }
+    if (W == 8)
+        complexFftInverseEight(2 * E, lanes, s.bitReversalTable, s.twiddleTable);
+    else
+        complexFftInverseFour(2 * E, lanes, s.bitReversalTable, s.twiddleTable);
+
+    // Back out of the lanes, four floats of four lanes at a time: the rows of the imaginary parts
+    // negated, then transposed into four floats of each lane.
+    for (int32_t group = 0; group < count; group += 4)
+        for (int32_t i = 0; i < 2 * E; i += 4)
+        {
+            FloatLanes r0 = FloatLanes::load(lanes + W * i + group);
+            FloatLanes r1 = -FloatLanes::load(lanes + W * (i + 1) + group);
+            FloatLanes r2 = FloatLanes::load(lanes + W * (i + 2) + group);
+            FloatLanes r3 = -FloatLanes::load(lanes + W * (i + 3) + group);
+            transpose(r0, r1, r2, r3);
+            const FloatLanes* rows[4] = { &r0, &r1, &r2, &r3 };
+            for (int32_t q = 0; q < 4 && group + q < count; ++q)
+                rows[q]->store(s.partitionSpectra + static_cast<int64_t>(first + group + q) * 2 * E + i);
+        }
+}
+
 // Builds the FFT tables for E points and transforms every partition of the impulse response into
-// partitionSpectra (the sizes are already set). Each partition is written straight into its slot
-// in bit-reversed order, where the bit reversal would have moved it (the reversal only moves
-// values, so the butterflies see the same input), and transformed there.
+// partitionSpectra (the sizes are already set): with the lane routines W at a time in lanes (the
+// last four or fewer in a four-lane batch), otherwise, and for a single last one, one by one.
 void transformPartitions(ConvolutionReverb& s, const float* impulse)
 {
-    const int32_t f = s.impulseLength;
     const int32_t E = s.fftSize;
-    const int32_t F = s.partitionLength;
     const int32_t nParts = partitionCount(s);
 
     std::memset(s.bitReversalTable, 0, sizeof(int32_t) * static_cast<size_t>(2 * E));
@@ -331,19 +425,20 @@ void transformPartitions(ConvolutionReverb& s, const float* impulse)
     for (int32_t at = 0; at < E; ++at)
         destination[2 * static_cast<int32_t>(destination[2 * at]) + 1] = static_cast<float>(at);
 
-    for (int32_t j = 0; j < nParts; ++j)
+    const int32_t W = laneWidth(s);
+    for (int32_t j = 0; j < nParts;)
     {
-        const int32_t start = j * F;
-        int32_t count = j < nParts - 1 ? F : f - start;
-        // With b = 0 a partition is one sample longer than the transform: only its first E
-        // samples enter the spectrum.
-        if (count > E)
-            count = E;
-        float* spectrum = s.partitionSpectra + static_cast<int64_t>(j) * 2 * E;
-        std::memset(spectrum, 0, sizeof(float) * static_cast<size_t>(2 * E));
-        for (int32_t i = 0; i < count; ++i)
-            spectrum[2 * static_cast<int32_t>(destination[2 * i + 1])] = impulse[start + i];
-        complexFftForward(2 * E, spectrum, s.twiddleTable);
+        const int32_t remaining = nParts - j;
+        if (W == 0 || remaining == 1)
+        {
+            transformImpulsePartition(s, impulse, j, destination);
+            j += 1;
+            continue;
+        }
+        const int32_t width = remaining <= 4 ? 4 : W;
+        const int32_t count = std::min(width, remaining);
+        transformImpulsePartitionsInLanes(s, impulse, j, count, width);
+        j += count;
     }
 }
 }  // namespace

@@ -38,7 +38,8 @@ struct ConvolutionReverb
     float outputBuffer[kConvStepCapacity];    // accumulate mode: the L wet samples played out
     float partitionSpectra[kConvSpectraCapacity];  // partition j at [j x 2E, j x 2E + 2E)
     float accumulator[kConvAccumulatorCapacity];   // overlap-add of wet samples; [0] is next out
-    float productBuffer[kConvSpectrumCapacity];    // one partition product and its inverse
+    float productBuffer[kConvSpectrumCapacity];    // one partition product and its inverse, or lanes of
+                                                   // them (below); the set-up's lanes of partitions
     float inputSpectrum[kConvSpectrumCapacity];    // spectrum of the current block or last step
     int32_t bitReversalTable[kConvTableCapacity];  // FFT ip table
     float twiddleTable[kConvTableCapacity];        // FFT w table for N = E

@@ -1,7 +1,8 @@
 // The engine's configuration against its first, single-routine form, kept here as the reference:
 // over the built-in responses' lengths and many block lengths, configured one after another on
 // an engine that has been playing, both must leave every field the engine reads bit for bit the
-// same, and the engine must then give the same output.
+// same, and the engine must then give the same output. The configurations take turns with the
+// plain, four-lane and eight-lane routines, which transform the partitions in different ways.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include "AudioTables.h"
 #include "ComplexFft.h"
 #include "ConvolutionReverb.h"
+#include "RoutineChoice.h"
 #include "TestSignals.h"
 
 namespace
@@ -219,10 +221,14 @@ TEST(ConvolutionConfigureTest, MatchesTheReferenceBitForBit)
     const auto reference = std::make_unique<ConvolutionReverb>();
     const auto input = noise(8 * 8192, 3);
     std::vector<float> block(8192), referenceBlock(8192);
+    const DspRoutines routines[] = { DspRoutines::fast, DspRoutines::baseline, DspRoutines::plain };
     int ready = 0;
-    for (const auto& c : configurations)
+    for (size_t index = 0; index < configurations.size(); ++index)
     {
-        SCOPED_TRACE(describe(c));
+        const Configuration& c = configurations[index];
+        const DspRoutines form = routines[index % 3];
+        SCOPED_TRACE(describe(c) + ", routines " + std::to_string(static_cast<int>(form)));
+        dspSelectRoutines(form);
         const int32_t f = c.source->length / c.factor;
         const int32_t h = std::min(128, std::max(1, 1024 / c.a));
         const int32_t b = c.a / c.factor;
@@ -246,6 +252,7 @@ TEST(ConvolutionConfigureTest, MatchesTheReferenceBitForBit)
                 << "call " << call;
         }
     }
+    dspSelectRoutines(DspRoutines::fast);
     // The table above reaches the engine's off paths and a good share of usable partitionings.
     EXPECT_GT(ready, static_cast<int>(configurations.size()) / 2);
 }
