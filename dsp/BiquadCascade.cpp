@@ -44,8 +44,7 @@ void runSections(BiquadCascade& cascade, int first, float* x, int count)
     for (int k = 0; k < K; ++k)
     {
         const float* row = cascade.sos + 6 * (first + k);
-        sec[k] = {row[0], row[1], row[2], row[4], row[5], cascade.state[first + k].z1,
-                  cascade.state[first + k].z2};
+        sec[k] = { row[0], row[1], row[2], row[4], row[5], cascade.state[first + k].z1, cascade.state[first + k].z2 };
     }
     const int steps = count + K - 1;
     const int steadyEnd = count;  // steps K - 1 .. count - 1 have every section busy
@@ -153,9 +152,9 @@ void runLaneWavefront(const BiquadSectionPlan& plan, float* x, int count)
             if constexpr (decltype(masked)::value)
             {
                 const __m128i tv = _mm_set1_epi32(t);
-                const __m128i active = _mm_and_si128(
-                    _mm_cmpgt_epi32(_mm_add_epi32(tv, _mm_set1_epi32(1)), section[v]),
-                    _mm_cmpgt_epi32(section[v], _mm_sub_epi32(tv, _mm_set1_epi32(count))));
+                const __m128i active =
+                    _mm_and_si128(_mm_cmpgt_epi32(_mm_add_epi32(tv, _mm_set1_epi32(1)), section[v]),
+                                  _mm_cmpgt_epi32(section[v], _mm_sub_epi32(tv, _mm_set1_epi32(count))));
                 const __m128 m = _mm_castsi128_ps(active);
                 z1[v] = _mm_or_ps(_mm_and_ps(m, q1), _mm_andnot_ps(m, z1[v]));
                 z2[v] = _mm_or_ps(_mm_and_ps(m, q2), _mm_andnot_ps(m, z2[v]));
@@ -223,22 +222,36 @@ bool runInLanes(BiquadCascade* const* cascades, int nCascades, float* x, int cou
     }
     switch ((plan.count + 3) >> 2)
     {
-    case 1: runLaneWavefront<1>(plan, x, count); return true;
-    case 2: runLaneWavefront<2>(plan, x, count); return true;
-    case 3: runLaneWavefront<3>(plan, x, count); return true;
-    case 4: runLaneWavefront<4>(plan, x, count); return true;
-    case 5: runLaneWavefront<5>(plan, x, count); return true;
-    case 6: runLaneWavefront<6>(plan, x, count); return true;
-    case 7: runLaneWavefront<7>(plan, x, count); return true;
-    case 8: runLaneWavefront<8>(plan, x, count); return true;
-    default: return false;
+    case 1:
+        runLaneWavefront<1>(plan, x, count);
+        return true;
+    case 2:
+        runLaneWavefront<2>(plan, x, count);
+        return true;
+    case 3:
+        runLaneWavefront<3>(plan, x, count);
+        return true;
+    case 4:
+        runLaneWavefront<4>(plan, x, count);
+        return true;
+    case 5:
+        runLaneWavefront<5>(plan, x, count);
+        return true;
+    case 6:
+        runLaneWavefront<6>(plan, x, count);
+        return true;
+    case 7:
+        runLaneWavefront<7>(plan, x, count);
+        return true;
+    case 8:
+        runLaneWavefront<8>(plan, x, count);
+        return true;
+    default:
+        return false;
     }
 }
 #else
-bool runInLanes(BiquadCascade* const*, int, float*, int)
-{
-    return false;
-}
+bool runInLanes(BiquadCascade* const*, int, float*, int) { return false; }
 #endif
 
 // The scalar form: five, two or one sections at a time as a wavefront, then the overall gain.

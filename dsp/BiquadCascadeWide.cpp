@@ -45,8 +45,8 @@ void runWavefront(const BiquadSectionPlan& plan, float* x, int count)
         z1[v] = _mm256_load_ps(z[0] + 8 * v);
         z2[v] = _mm256_load_ps(z[1] + 8 * v);
         out[v] = _mm256_setzero_ps();
-        section[v] = _mm256_setr_epi32(8 * v, 8 * v + 1, 8 * v + 2, 8 * v + 3, 8 * v + 4, 8 * v + 5,
-                                       8 * v + 6, 8 * v + 7);
+        section[v] =
+            _mm256_setr_epi32(8 * v, 8 * v + 1, 8 * v + 2, 8 * v + 3, 8 * v + 4, 8 * v + 5, 8 * v + 6, 8 * v + 7);
     }
     const __m256 one = _mm256_set1_ps(1.0f);
     const __m256 threshold = _mm256_set1_ps(1.00000001e-10f);
@@ -74,9 +74,9 @@ void runWavefront(const BiquadSectionPlan& plan, float* x, int count)
             if constexpr (decltype(masked)::value)
             {
                 const __m256i tv = _mm256_set1_epi32(t);
-                const __m256i active = _mm256_and_si256(
-                    _mm256_cmpgt_epi32(_mm256_add_epi32(tv, _mm256_set1_epi32(1)), section[v]),
-                    _mm256_cmpgt_epi32(section[v], _mm256_sub_epi32(tv, _mm256_set1_epi32(count))));
+                const __m256i active =
+                    _mm256_and_si256(_mm256_cmpgt_epi32(_mm256_add_epi32(tv, _mm256_set1_epi32(1)), section[v]),
+                                     _mm256_cmpgt_epi32(section[v], _mm256_sub_epi32(tv, _mm256_set1_epi32(count))));
                 const __m256 m = _mm256_castsi256_ps(active);
                 z1[v] = _mm256_blendv_ps(z1[v], q1, m);
                 z2[v] = _mm256_blendv_ps(z2[v], q2, m);
@@ -118,26 +118,28 @@ void runWavefront(const BiquadSectionPlan& plan, float* x, int count)
 }
 }  // namespace
 
-bool biquadEightLanesBuilt()
-{
-    return true;
-}
+bool biquadEightLanesBuilt() { return true; }
 
 void biquadRunEightLanes(const BiquadSectionPlan& plan, float* x, int count)
 {
     switch ((plan.count + 7) >> 3)
     {
-    case 1: runWavefront<1>(plan, x, count); break;
-    case 2: runWavefront<2>(plan, x, count); break;
-    case 3: runWavefront<3>(plan, x, count); break;
-    default: runWavefront<4>(plan, x, count); break;
+    case 1:
+        runWavefront<1>(plan, x, count);
+        break;
+    case 2:
+        runWavefront<2>(plan, x, count);
+        break;
+    case 3:
+        runWavefront<3>(plan, x, count);
+        break;
+    default:
+        runWavefront<4>(plan, x, count);
+        break;
     }
 }
 #else
-bool biquadEightLanesBuilt()
-{
-    return false;
-}
+bool biquadEightLanesBuilt() { return false; }
 
 void biquadRunEightLanes(const BiquadSectionPlan&, float*, int) {}
 #endif

@@ -12,7 +12,7 @@ constexpr int kMaxChainedSections = 32;
 // unchanged, so the gain of 1 stands for "not scaled".
 struct BiquadSectionPlan
 {
-    const float* row[kMaxChainedSections];          // {b0, b1, b2, a0, a1, a2}
+    const float* row[kMaxChainedSections];           // {b0, b1, b2, a0, a1, a2}
     BiquadSectionState* state[kMaxChainedSections];  // read before, written after the run
     float gain[kMaxChainedSections];
     int count = 0;

@@ -12,11 +12,11 @@ constexpr int kResamplerSections = 10;
 
 struct BlockResampler
 {
-    int32_t factor;    // 2 or 4
-    int32_t isDown;    // non-zero: downsampler; zero: upsampler
-    float* out;        // data of the last block produced (buf once a block was produced)
-    int32_t outCount;  // sample count of the last block produced
-    int32_t outRate;   // rate of the last block produced, Hz
+    int32_t factor;                 // 2 or 4
+    int32_t isDown;                 // non-zero: downsampler; zero: upsampler
+    float* out;                     // data of the last block produced (buf once a block was produced)
+    int32_t outCount;               // sample count of the last block produced
+    int32_t outRate;                // rate of the last block produced, Hz
     float buf[kResamplerCapacity];  // storage of the produced block
     BiquadCascade cascade;          // anti-aliasing low-pass bound to the factor's table
 };

@@ -44,25 +44,13 @@ void complexFftMakeTwiddles(int nw, int32_t* ip, float* w)
     }
 }
 
-void complexFftBitReverse(int n, int32_t* ipScratch, float* a)
-{
-    bitReverse<false>(n, ipScratch, Points<float>{ a });
-}
+void complexFftBitReverse(int n, int32_t* ipScratch, float* a) { bitReverse<false>(n, ipScratch, Points<float>{ a }); }
 
-void complexFftFirstStage(int n, float* a, const float* w)
-{
-    middleStage(n, 2, Points<float>{ a }, w);
-}
+void complexFftFirstStage(int n, float* a, const float* w) { middleStage(n, 2, Points<float>{ a }, w); }
 
-void complexFftMiddleStage(int n, int l, float* a, const float* w)
-{
-    middleStage(n, l, Points<float>{ a }, w);
-}
+void complexFftMiddleStage(int n, int l, float* a, const float* w) { middleStage(n, l, Points<float>{ a }, w); }
 
-void complexFftForward(int n, float* a, const float* w)
-{
-    stages<false>(n, Points<float>{ a }, w);
-}
+void complexFftForward(int n, float* a, const float* w) { stages<false>(n, Points<float>{ a }, w); }
 
 void complexFftInverse(int n, float* a, int32_t* ip, const float* w)
 {
@@ -85,17 +73,11 @@ bool processorHasAvx()
     return __builtin_cpu_supports("avx") != 0;
 }
 #else
-bool processorHasAvx()
-{
-    return false;
-}
+bool processorHasAvx() { return false; }
 #endif
 
 // Decided once at load time, so the audio thread only reads it.
 const bool eightLanesAvailable = complexFftEightLanesBuilt() && processorHasAvx();
 }  // namespace
 
-bool complexFftEightLanesAvailable()
-{
-    return eightLanesAvailable;
-}
+bool complexFftEightLanesAvailable() { return eightLanesAvailable; }

@@ -29,10 +29,7 @@ WideLanes& operator-=(WideLanes& a, WideLanes b) { return a = a - b; }
 
 #include "ComplexFftStages.h"
 
-bool complexFftEightLanesBuilt()
-{
-    return true;
-}
+bool complexFftEightLanesBuilt() { return true; }
 
 void complexFftInverseEight(int n, float* lanes, int32_t* ip, const float* w)
 {
@@ -40,10 +37,7 @@ void complexFftInverseEight(int n, float* lanes, int32_t* ip, const float* w)
     stages<true>(n, Points<WideLanes>{ lanes }, w);
 }
 #else
-bool complexFftEightLanesBuilt()
-{
-    return false;
-}
+bool complexFftEightLanesBuilt() { return false; }
 
 void complexFftInverseEight(int, float*, int32_t*, const float*) {}
 #endif

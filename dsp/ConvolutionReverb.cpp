@@ -12,10 +12,7 @@
 
 namespace
 {
-inline int32_t partitionCount(const ConvolutionReverb& s)
-{
-    return s.impulseLength / s.partitionLength + 1;
-}
+inline int32_t partitionCount(const ConvolutionReverb& s) { return s.impulseLength / s.partitionLength + 1; }
 
 // Writes n real samples into inputSpectrum as complex values, zero-pads to E points and
 // transforms forward.
@@ -192,8 +189,8 @@ void addPartitionProductFromLanes(ConvolutionReverb& s, int32_t p, int32_t offse
         transformPartitionsInLanes(s, position, std::min(width, remaining), width);
     }
     const int32_t E = s.fftSize;
-    const float* re = s.productBuffer + static_cast<int64_t>(s.lanesWidth) * E +
-                      static_cast<int64_t>(position - s.lanesFirst) * E;
+    const float* re =
+        s.productBuffer + static_cast<int64_t>(s.lanesWidth) * E + static_cast<int64_t>(position - s.lanesFirst) * E;
     float* acc = s.accumulator + offset;
     if (W == 8 && convolutionAvxBuilt())
     {
@@ -282,8 +279,8 @@ Partitioning chooseFftSize(const FftSizeCosts& table, int32_t f, int64_t L, int6
             continue;
         if ((f / P + 1) / h < 1)
             continue;
-        const float cost = static_cast<float>(table.costs[row]) *
-                           std::ceil(static_cast<float>(f) / static_cast<float>(P));
+        const float cost =
+            static_cast<float>(table.costs[row]) * std::ceil(static_cast<float>(f) / static_cast<float>(P));
         if (cost < best)
         {
             best = cost;
@@ -298,9 +295,9 @@ Partitioning chooseFftSize(const FftSizeCosts& table, int32_t f, int64_t L, int6
 bool fitsCapacities(int32_t f, int32_t E, int32_t F)
 {
     const int64_t nParts = f / F + 1;
-    return 2 * static_cast<int64_t>(E) <= kConvSpectrumCapacity &&
-           static_cast<int64_t>(f) + 2 * static_cast<int64_t>(E) <= kConvAccumulatorCapacity &&
-           nParts * 2 * static_cast<int64_t>(E) <= kConvSpectraCapacity;
+    return 2 * static_cast<int64_t>(E) <= kConvSpectrumCapacity
+        && static_cast<int64_t>(f) + 2 * static_cast<int64_t>(E) <= kConvAccumulatorCapacity
+        && nParts * 2 * static_cast<int64_t>(E) <= kConvSpectraCapacity;
 }
 
 // Impulse samples of partition j that enter its spectrum, from sample j x F on.
@@ -443,9 +440,8 @@ void transformPartitions(ConvolutionReverb& s, const float* impulse)
 }
 }  // namespace
 
-bool convolutionReverbConfigure(ConvolutionReverb& state, const float* impulse,
-                                int32_t impulseLength, int32_t blockLength,
-                                int32_t blocksPerStep, const FftSizeCosts& table)
+bool convolutionReverbConfigure(ConvolutionReverb& state, const float* impulse, int32_t impulseLength,
+                                int32_t blockLength, int32_t blocksPerStep, const FftSizeCosts& table)
 {
     ConvolutionReverb& s = state;
     std::memset(s.accumulator, 0, sizeof(s.accumulator));

@@ -24,32 +24,32 @@ constexpr int32_t kConvTableCapacity = 262144;
 
 struct ConvolutionReverb
 {
-    int32_t ready;             // 1 when configured and usable; the caller runs the engine only then
-    int32_t impulseLength;     // f: impulse-response samples covered by the partitions
-    int32_t blockLength;       // b: samples per call
-    int32_t fftSize;           // E: transform length in complex points
-    int32_t partitionLength;   // F = E + 1 - L
+    int32_t ready;            // 1 when configured and usable; the caller runs the engine only then
+    int32_t impulseLength;    // f: impulse-response samples covered by the partitions
+    int32_t blockLength;      // b: samples per call
+    int32_t fftSize;          // E: transform length in complex points
+    int32_t partitionLength;  // F = E + 1 - L
     float partitionWork[kConvPartitionWorkCapacity];  // set-up's scratch: the bit reversal's moves (2E used)
-    int64_t blocksPerStep;     // h: calls per step; h < 2 selects direct mode
-    int64_t stepLength;        // L = h x b
-    int32_t partitionsPerCall; // G = nParts / h
-    float gatherBuffer[kConvStepCapacity];    // accumulate mode: the step being gathered
-    float handoverBuffer[kConvStepCapacity];  // scratch for the step's input and hand-over
-    float outputBuffer[kConvStepCapacity];    // accumulate mode: the L wet samples played out
-    float partitionSpectra[kConvSpectraCapacity];  // partition j at [j x 2E, j x 2E + 2E)
-    float accumulator[kConvAccumulatorCapacity];   // overlap-add of wet samples; [0] is next out
-    float productBuffer[kConvSpectrumCapacity];    // one partition product and its inverse, or lanes of
-                                                   // them (below); the set-up's lanes of partitions
-    float inputSpectrum[kConvSpectrumCapacity];    // spectrum of the current block or last step
-    int32_t bitReversalTable[kConvTableCapacity];  // FFT ip table
-    float twiddleTable[kConvTableCapacity];        // FFT w table for N = E
-    int32_t outputBlockIndex;  // accumulate mode: next b-sample slice of outputBuffer to output
-    float inverseScale;        // 1 / E
-    int32_t blocksGathered;    // accumulate mode: blocks of the current step gathered (0 to h - 1)
+    int64_t blocksPerStep;                            // h: calls per step; h < 2 selects direct mode
+    int64_t stepLength;                               // L = h x b
+    int32_t partitionsPerCall;                        // G = nParts / h
+    float gatherBuffer[kConvStepCapacity];            // accumulate mode: the step being gathered
+    float handoverBuffer[kConvStepCapacity];          // scratch for the step's input and hand-over
+    float outputBuffer[kConvStepCapacity];            // accumulate mode: the L wet samples played out
+    float partitionSpectra[kConvSpectraCapacity];     // partition j at [j x 2E, j x 2E + 2E)
+    float accumulator[kConvAccumulatorCapacity];      // overlap-add of wet samples; [0] is next out
+    float productBuffer[kConvSpectrumCapacity];       // one partition product and its inverse, or lanes of
+                                                      // them (below); the set-up's lanes of partitions
+    float inputSpectrum[kConvSpectrumCapacity];       // spectrum of the current block or last step
+    int32_t bitReversalTable[kConvTableCapacity];     // FFT ip table
+    float twiddleTable[kConvTableCapacity];           // FFT w table for N = E
+    int32_t outputBlockIndex;                         // accumulate mode: next b-sample slice of outputBuffer to output
+    float inverseScale;                               // 1 / E
+    int32_t blocksGathered;  // accumulate mode: blocks of the current step gathered (0 to h - 1)
     // The fast routines' partition products held in productBuffer for later calls of the step:
-    int32_t lanesFirst;        // position, in the order the step adds them, of the first one
-    int32_t lanesCount;        // how many (0: none); only for the current inputSpectrum
-    int32_t lanesWidth;        // lanes side by side in productBuffer (4 or 8)
+    int32_t lanesFirst;  // position, in the order the step adds them, of the first one
+    int32_t lanesCount;  // how many (0: none); only for the current inputSpectrum
+    int32_t lanesWidth;  // lanes side by side in productBuffer (4 or 8)
 };
 
 // Sets the engine up for an impulse response of impulseLength (f >= 0) samples, blocks of
@@ -62,9 +62,8 @@ struct ConvolutionReverb
 // partitioning would exceed one of the record's capacities (spectra, accumulator, staging
 // buffers, transform size). `impulse` is read for f samples. Work proportional to the impulse
 // length; no heap, no system calls, so it may run on the audio thread between blocks.
-bool convolutionReverbConfigure(ConvolutionReverb& state, const float* impulse,
-                                int32_t impulseLength, int32_t blockLength,
-                                int32_t blocksPerStep, const FftSizeCosts& table);
+bool convolutionReverbConfigure(ConvolutionReverb& state, const float* impulse, int32_t impulseLength,
+                                int32_t blockLength, int32_t blocksPerStep, const FftSizeCosts& table);
 
 // Reads blockLength dry samples from `samples` and writes as many wet samples back in place.
 // Precondition: ready == 1. b = 0 reads and writes nothing. Real-time safe: no heap, no

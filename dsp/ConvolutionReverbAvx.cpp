@@ -7,10 +7,7 @@
 #if defined(__AVX__)
 #include <immintrin.h>
 
-bool convolutionAvxBuilt()
-{
-    return true;
-}
+bool convolutionAvxBuilt() { return true; }
 
 void convolutionAddScaledAvx(float* acc, const float* run, float scale, int32_t count)
 {
@@ -35,10 +32,7 @@ void convolutionQuantiseAvx(float* acc, int32_t from, int32_t to)
     }
 }
 #else
-bool convolutionAvxBuilt()
-{
-    return false;
-}
+bool convolutionAvxBuilt() { return false; }
 
 void convolutionAddScaledAvx(float*, const float*, float, int32_t) {}
 void convolutionQuantiseAvx(float*, int32_t, int32_t) {}

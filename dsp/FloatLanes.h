@@ -54,9 +54,18 @@ struct FloatLanes
     float lane(int i) const { return v[i]; }
 };
 
-inline FloatLanes operator+(FloatLanes a, FloatLanes b) { return { { a.v[0] + b.v[0], a.v[1] + b.v[1], a.v[2] + b.v[2], a.v[3] + b.v[3] } }; }
-inline FloatLanes operator-(FloatLanes a, FloatLanes b) { return { { a.v[0] - b.v[0], a.v[1] - b.v[1], a.v[2] - b.v[2], a.v[3] - b.v[3] } }; }
-inline FloatLanes operator*(FloatLanes a, FloatLanes b) { return { { a.v[0] * b.v[0], a.v[1] * b.v[1], a.v[2] * b.v[2], a.v[3] * b.v[3] } }; }
+inline FloatLanes operator+(FloatLanes a, FloatLanes b)
+{
+    return { { a.v[0] + b.v[0], a.v[1] + b.v[1], a.v[2] + b.v[2], a.v[3] + b.v[3] } };
+}
+inline FloatLanes operator-(FloatLanes a, FloatLanes b)
+{
+    return { { a.v[0] - b.v[0], a.v[1] - b.v[1], a.v[2] - b.v[2], a.v[3] - b.v[3] } };
+}
+inline FloatLanes operator*(FloatLanes a, FloatLanes b)
+{
+    return { { a.v[0] * b.v[0], a.v[1] * b.v[1], a.v[2] * b.v[2], a.v[3] * b.v[3] } };
+}
 inline FloatLanes operator-(FloatLanes a) { return { { -a.v[0], -a.v[1], -a.v[2], -a.v[3] } }; }
 
 // Transposes four rows of four lanes: afterwards lane j of row i holds what lane i of row j held.

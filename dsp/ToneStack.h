@@ -16,19 +16,19 @@ struct ToneStack
     ToneStack(const ToneStack& other) { *this = other; }
     ToneStack& operator=(const ToneStack& other);
 
-    float b[4];    // digital numerator b0..b3, normalised
-    float a[4];    // digital denominator a0..a3, normalised; a0 = 1, not read
-    float* bPtr;   // always b of this record
-    float* aPtr;   // always a of this record
-    int32_t n;     // number of coefficients, 4; also the history length
+    float b[4];                      // digital numerator b0..b3, normalised
+    float a[4];                      // digital denominator a0..a3, normalised; a0 = 1, not read
+    float* bPtr;                     // always b of this record
+    float* aPtr;                     // always a of this record
+    int32_t n;                       // number of coefficients, 4; also the history length
     float xHist[kToneStackHistory];  // last n inputs, oldest first, stored quantised
     float yHist[kToneStackHistory];  // last n outputs, oldest first, stored quantised
-    float comp[7];   // C1, C2, C3 (F), R1, R2, R3, R4 (ohm)
-    float terms[23]; // component products K0..K22
-    float T;         // sample period, 1 / base rate
-    float c;         // bilinear constant 2 / T
-    float c2;        // c x c
-    float c3;        // c x c2
+    float comp[7];                   // C1, C2, C3 (F), R1, R2, R3, R4 (ohm)
+    float terms[23];                 // component products K0..K22
+    float T;                         // sample period, 1 / base rate
+    float c;                         // bilinear constant 2 / T
+    float c2;                        // c x c
+    float c3;                        // c x c2
 
     // Working sequences of toneStackProcess: history followed by the block. Kept in the record
     // rather than on the stack, since audio threads may run with small stacks.

@@ -22,7 +22,4 @@ public:
 JUCE_IMPLEMENT_SINGLETON(CaptionFace)
 }
 
-juce::Font captionFont(float height)
-{
-    return juce::Font(CaptionFace::getInstance()->face).withHeight(height);
-}
+juce::Font captionFont(float height) { return juce::Font(CaptionFace::getInstance()->face).withHeight(height); }

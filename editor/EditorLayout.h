@@ -18,26 +18,15 @@ struct Placement
 
 // Controls, by component name (the parameter ID).
 constexpr Placement kSliders[] = {
-    { "preGainClean", 115, 53, 80, 80 },
-    { "preGainDrive", 115, 143, 80, 80 },
-    { "flavorDrive", 194, 143, 80, 80 },
-    { "bassClean", 305, 53, 80, 80 },
-    { "mediumClean", 384, 53, 80, 80 },
-    { "highClean", 464, 53, 80, 80 },
-    { "bassDrive", 305, 143, 80, 80 },
-    { "mediumDrive", 384, 143, 80, 80 },
-    { "highDrive", 464, 143, 80, 80 },
-    { "volumeClean", 574, 53, 80, 80 },
-    { "volumeDrive", 574, 143, 80, 80 },
-    { "presence", 676, 102, 80, 80 },
+    { "preGainClean", 115, 53, 80, 80 }, { "preGainDrive", 115, 143, 80, 80 }, { "flavorDrive", 194, 143, 80, 80 },
+    { "bassClean", 305, 53, 80, 80 },    { "mediumClean", 384, 53, 80, 80 },   { "highClean", 464, 53, 80, 80 },
+    { "bassDrive", 305, 143, 80, 80 },   { "mediumDrive", 384, 143, 80, 80 },  { "highDrive", 464, 143, 80, 80 },
+    { "volumeClean", 574, 53, 80, 80 },  { "volumeDrive", 574, 143, 80, 80 },  { "presence", 676, 102, 80, 80 },
     { "reverb", 764, 102, 80, 80 },
 };
 constexpr Placement kToggles[] = {
-    { "boost", 220, 70, 25, 32 },
-    { "chanelDrive", 65, 120, 52, 52 },
-    { "bright", 65, 285, 52, 52 },
-    { "hqReverb", 855, 155, 25, 32 },
-    { "reverbType2", 845, 102, 42, 42 },
+    { "boost", 220, 70, 25, 32 },     { "chanelDrive", 65, 120, 52, 52 },  { "bright", 65, 285, 52, 52 },
+    { "hqReverb", 855, 155, 25, 32 }, { "reverbType2", 845, 102, 42, 42 },
 };
 constexpr Placement kCabinet = { "cab", 634, 290, 250, 40 };
 

@@ -31,7 +31,4 @@ juce::Font ForcePopupsInParentWindow::getComboBoxFont(juce::ComboBox& box)
 }
 
 // Headings take their height from this font (1.3 times it, then half as much again).
-juce::Font ForcePopupsInParentWindow::getPopupMenuFont()
-{
-    return captionFont(kMenuFontHeight);
-}
+juce::Font ForcePopupsInParentWindow::getPopupMenuFont() { return captionFont(kMenuFontHeight); }

@@ -15,10 +15,7 @@ juce::Path fitOutline(const unsigned char* data, int size, double cx, double cy,
     return path;
 }
 
-juce::Path fitBody(double cx, double cy, double r)
-{
-    return fitOutline(kKnobBodyPath, kKnobBodyPathSize, cx, cy, r);
-}
+juce::Path fitBody(double cx, double cy, double r) { return fitOutline(kKnobBodyPath, kKnobBodyPathSize, cx, cy, r); }
 
 void fillRadial(juce::Graphics& g, const juce::Path& path, juce::Colour from, double fromX, double fromY,
                 juce::Colour to, double toX, double toY)
@@ -30,14 +27,10 @@ void fillRadial(juce::Graphics& g, const juce::Path& path, juce::Colour from, do
 }
 
 KnobAndToggle::KnobAndToggle()
-    : onImageData(kBatSwitchDownPng),
-      onImageSize(kBatSwitchDownPngSize),
-      offImageData(kBatSwitchUpPng),
-      offImageSize(kBatSwitchUpPngSize),
-      offImage(juce::ImageCache::getFromMemory(offImageData, offImageSize)),
+    : onImageData(kBatSwitchDownPng), onImageSize(kBatSwitchDownPngSize), offImageData(kBatSwitchUpPng),
+      offImageSize(kBatSwitchUpPngSize), offImage(juce::ImageCache::getFromMemory(offImageData, offImageSize)),
       onImage(juce::ImageCache::getFromMemory(onImageData, onImageSize))
-{
-}
+{}
 
 KnobAndToggle::~KnobAndToggle() = default;
 
@@ -63,16 +56,16 @@ void KnobAndToggle::drawRotarySlider(juce::Graphics& g, int x, int y, int width,
     // angles in single precision.
     const double w = width;
     const double h = height;
-    const double m = 0.1 * h;          // index mark height and the band above the knob
-    const double R = 0.47 * (h - m);   // reference radius, set by the height alone
+    const double m = 0.1 * h;         // index mark height and the band above the knob
+    const double R = 0.47 * (h - m);  // reference radius, set by the height alone
     const double cx = x + 0.5 * w;
     const double cy = y + m + R;
     const auto fcx = static_cast<float>(cx);
     const auto fcy = static_cast<float>(cy);
 
     juce::Path mark;
-    mark.addRectangle(static_cast<float>(x + 0.5 * (w - 0.02 * w)), static_cast<float>(y),
-                      static_cast<float>(0.02 * w), static_cast<float>(m));
+    mark.addRectangle(static_cast<float>(x + 0.5 * (w - 0.02 * w)), static_cast<float>(y), static_cast<float>(0.02 * w),
+                      static_cast<float>(m));
     g.setColour(juce::Colours::antiquewhite);
     g.fillPath(mark);
 
@@ -110,8 +103,8 @@ void KnobAndToggle::drawRotarySlider(juce::Graphics& g, int x, int y, int width,
     const juce::Path cap = fitBody(cx, cy, capRadius);
     const int capShadowOffset = static_cast<int>(0.27 * capRadius);
     juce::DropShadow(juce::Colours::black, 4, { capShadowOffset, capShadowOffset }).drawForPath(g, cap);
-    fillRadial(g, cap, juce::Colour(0xffc8c8c8), cx - 0.7 * capRadius, cy - 0.7 * capRadius,
-               juce::Colour(0xff1e1e1e), cx, cy);
+    fillRadial(g, cap, juce::Colour(0xffc8c8c8), cx - 0.7 * capRadius, cy - 0.7 * capRadius, juce::Colour(0xff1e1e1e),
+               cx, cy);
 
     const double innerRadius = 0.8 * capRadius;
     const juce::Path innerCap = fitBody(cx, cy, innerRadius);

@@ -31,9 +31,9 @@ struct CabinetEntry
 
 // Item ids are the values of the cab parameter: 1 is no cabinet, 2 to 13 the models.
 const CabinetEntry kCabinetEntries[] = {
-    { "none", 1 },     { "1x12", 0 },     { "US C12", 2 },  { "US EMI", 3 },  { "US C90", 4 },  { "2x15", 0 },
-    { "US JBL", 5 },   { "2x12", 0 },     { "UK BLUE", 6 }, { "US MATCH", 7 }, { "US C12", 8 }, { "4x10", 0 },
-    { "US BASS", 9 },  { "4x12", 0 },     { "UK 75W", 10 }, { "UK 25W", 11 }, { "UK 1960", 12 }, { "UK FANE", 13 },
+    { "none", 1 },    { "1x12", 0 }, { "US C12", 2 },  { "US EMI", 3 },   { "US C90", 4 },   { "2x15", 0 },
+    { "US JBL", 5 },  { "2x12", 0 }, { "UK BLUE", 6 }, { "US MATCH", 7 }, { "US C12", 8 },   { "4x10", 0 },
+    { "US BASS", 9 }, { "4x12", 0 }, { "UK 75W", 10 }, { "UK 25W", 11 },  { "UK 1960", 12 }, { "UK FANE", 13 },
 };
 
 const juce::Colour kLinkColour(0xffb4b4b4);
@@ -59,12 +59,8 @@ void writeNotifying(juce::AudioProcessorParameter& parameter, float normalised)
 }
 
 BrondavellJuceAudioProcessorEditor::BrondavellJuceAudioProcessorEditor(BrondavellJuceAudioProcessor& owner)
-    : juce::AudioProcessorEditor(owner),
-      backgroundPngData(kBackgroundPng),
-      backgroundPngSize(kBackgroundPngSize),
-      jackPngData(kJackPng),
-      jackPngSize(kJackPngSize),
-      audioProcessor(owner)
+    : juce::AudioProcessorEditor(owner), backgroundPngData(kBackgroundPng), backgroundPngSize(kBackgroundPngSize),
+      jackPngData(kJackPng), jackPngSize(kJackPngSize), audioProcessor(owner)
 {
     loadImages();
     addControls();
@@ -153,9 +149,9 @@ void BrondavellJuceAudioProcessorEditor::addCabinetSelector(juce::AudioParameter
     cabinet->setTextWhenNothingSelected("None");
     cabinet->setTextWhenNoChoicesAvailable("(no choices)");
     cabinet->setColour(juce::ComboBox::backgroundColourId, juce::Colour(EditorLayout::kInset));
-    for (auto colourId : { juce::ComboBox::textColourId, juce::ComboBox::outlineColourId,
-                           juce::ComboBox::focusedOutlineColourId, juce::ComboBox::buttonColourId,
-                           juce::ComboBox::arrowColourId })
+    for (auto colourId :
+         { juce::ComboBox::textColourId, juce::ComboBox::outlineColourId, juce::ComboBox::focusedOutlineColourId,
+           juce::ComboBox::buttonColourId, juce::ComboBox::arrowColourId })
         cabinet->setColour(colourId, juce::Colour(EditorLayout::kInsetText));
     cabinet->setLookAndFeel(&forcePopupsLookAndFeel);
     for (const auto& entry : kCabinetEntries)
@@ -219,8 +215,9 @@ void BrondavellJuceAudioProcessorEditor::paint(juce::Graphics& g)
         const char* target;
         const char* label;
     };
-    for (const Link& link : { Link { siteLinkButton, EditorLayout::kSiteLink, BRONDAVELL_SITE_URL, BRONDAVELL_SITE_LABEL },
-                              Link { donateLinkButton, EditorLayout::kDonateLink, BRONDAVELL_DONATE_URL, "Pay me a beer" } })
+    for (const Link& link :
+         { Link{ siteLinkButton, EditorLayout::kSiteLink, BRONDAVELL_SITE_URL, BRONDAVELL_SITE_LABEL },
+           Link{ donateLinkButton, EditorLayout::kDonateLink, BRONDAVELL_DONATE_URL, "Pay me a beer" } })
     {
         place(link.button, link.bounds);
         link.button.setURL(juce::URL(link.target));
@@ -299,7 +296,8 @@ void BrondavellJuceAudioProcessorEditor::pollParameters()
         {
             toggle->setToggleState(value >= 0.5f, juce::dontSendNotification);
         }
-        else if (auto* cabinet = dynamic_cast<juce::ComboBox*>(control); cabinet != nullptr && cabinet->getName() == "cab")
+        else if (auto* cabinet = dynamic_cast<juce::ComboBox*>(control);
+                 cabinet != nullptr && cabinet->getName() == "cab")
         {
             const int id = audioProcessor.cab->get();
             if (lastCabId != id)
@@ -346,7 +344,4 @@ void BrondavellJuceAudioProcessorEditor::buttonClicked(juce::Button* button)
     writeNotifying(*parameter, on ? 1.0f : 0.0f);
 }
 
-void BrondavellJuceAudioProcessorEditor::comboBoxChanged(juce::ComboBox*)
-{
-    cabChanged = 1;
-}
+void BrondavellJuceAudioProcessorEditor::comboBoxChanged(juce::ComboBox*) { cabChanged = 1; }

@@ -11,10 +11,10 @@
 // picture, scaled with the window's width. Controls write their parameters; a 33 ms timer reads
 // every parameter back into its control.
 class BrondavellJuceAudioProcessorEditor final : public juce::AudioProcessorEditor,
-                                           private juce::Timer,
-                                           public juce::ComboBox::Listener,
-                                           private juce::Slider::Listener,
-                                           public juce::Button::Listener
+                                                 private juce::Timer,
+                                                 public juce::ComboBox::Listener,
+                                                 private juce::Slider::Listener,
+                                                 public juce::Button::Listener
 {
 public:
     explicit BrondavellJuceAudioProcessorEditor(BrondavellJuceAudioProcessor& owner);

@@ -4,14 +4,10 @@
 #include "KnobAndToggle.h"
 
 SelectAndPushToggle::SelectAndPushToggle()
-    : offImageData(kLedButtonDarkPng),
-      offImageSize(kLedButtonDarkPngSize),
-      onImageData(kLedButtonLitPng),
-      onImageSize(kLedButtonLitPngSize),
-      onImage(juce::ImageCache::getFromMemory(onImageData, onImageSize)),
+    : offImageData(kLedButtonDarkPng), offImageSize(kLedButtonDarkPngSize), onImageData(kLedButtonLitPng),
+      onImageSize(kLedButtonLitPngSize), onImage(juce::ImageCache::getFromMemory(onImageData, onImageSize)),
       offImage(juce::ImageCache::getFromMemory(offImageData, offImageSize))
-{
-}
+{}
 
 SelectAndPushToggle::~SelectAndPushToggle() = default;
 

@@ -8,10 +8,10 @@ constexpr int kDecimationMaxOrder = 80;
 
 struct DecimationFilter
 {
-    int32_t order;                        // n: 40 (factor 2) or 80 (factor 4)
-    int32_t factor;                       // c: 2 or 4
-    float history[kDecimationMaxOrder];   // last n inputs of the streaming filter
-    const float* coefficients;            // n + 1 taps
+    int32_t order;                       // n: 40 (factor 2) or 80 (factor 4)
+    int32_t factor;                      // c: 2 or 4
+    float history[kDecimationMaxOrder];  // last n inputs of the streaming filter
+    const float* coefficients;           // n + 1 taps
 };
 
 // Sets the filter for a factor (2 or 4) and clears its history.

@@ -37,10 +37,7 @@ HostRate classifyHostRate(double sampleRate)
     return { 44100, 0 };
 }
 
-int tableIndexFor(int baseRate)
-{
-    return baseRate == 48000 ? kBaseRate48000 : kBaseRate44100;
-}
+int tableIndexFor(int baseRate) { return baseRate == 48000 ? kBaseRate48000 : kBaseRate44100; }
 
 // The host rate truncated toward zero; rates that an int cannot hold (NaN included) give 0.
 int truncatedRate(double sampleRate)
@@ -112,8 +109,7 @@ float clip(float v)
 }
 }
 
-BrondavellJuceAudioProcessor::BrondavellJuceAudioProcessor()
-    : juce::AudioProcessor(busDeclaration())
+BrondavellJuceAudioProcessor::BrondavellJuceAudioProcessor() : juce::AudioProcessor(busDeclaration())
 {
     // No block seen, reverb not set up (in-class initialisers of the bookkeeping members).
     toneStackConstruct(cleanToneStack);
@@ -541,7 +537,9 @@ void BrondavellJuceAudioProcessor::setCurrentProgram(int) {}
 const juce::String BrondavellJuceAudioProcessor::getProgramName(int) { return {}; }
 void BrondavellJuceAudioProcessor::changeProgramName(int, const juce::String&) {}
 
-void BrondavellJuceAudioProcessor::audioProcessorChanged(juce::AudioProcessor*, const juce::AudioProcessorListener::ChangeDetails&) {}
+void BrondavellJuceAudioProcessor::audioProcessorChanged(juce::AudioProcessor*,
+                                                         const juce::AudioProcessorListener::ChangeDetails&)
+{}
 
 // The framework's juce::AudioProcessor-level ID query, without its deprecated per-index form.
 static juce::String parameterIdAt(const juce::AudioProcessor& processor, int index)
@@ -650,7 +648,4 @@ void BrondavellJuceAudioProcessor::finishRestore()
 }
 
 // The framework's plug-in clients create one processor per instance through this hook.
-juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()
-{
-    return new BrondavellJuceAudioProcessor();
-}
+juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter() { return new BrondavellJuceAudioProcessor(); }

@@ -43,9 +43,9 @@ public:
     void changeProgramName(int index, const juce::String& newName) override;
     void getStateInformation(juce::MemoryBlock& destData) override;
     void setStateInformation(const void* data, int sizeInBytes) override;
-    void audioProcessorChanged(juce::AudioProcessor* processor, const juce::AudioProcessorListener::ChangeDetails& details) override;
-    void audioProcessorParameterChanged(juce::AudioProcessor* processor, int parameterIndex,
-                                        float newValue) override;
+    void audioProcessorChanged(juce::AudioProcessor* processor,
+                               const juce::AudioProcessorListener::ChangeDetails& details) override;
+    void audioProcessorParameterChanged(juce::AudioProcessor* processor, int parameterIndex, float newValue) override;
 
 private:
     static BusesProperties busDeclaration();
@@ -76,8 +76,8 @@ private:
     // The selected impulse response at the reverb rate: one of the shared decimated responses.
     const float* decimatedIr = nullptr;
 
-    int32_t lastBlockSize = 0;   // length of the last block that passed the size check
-    int32_t prevBlockSize = 0;   // lastBlockSize as the previous block's bookkeeping left it
+    int32_t lastBlockSize = 0;  // length of the last block that passed the size check
+    int32_t prevBlockSize = 0;  // lastBlockSize as the previous block's bookkeeping left it
     bool reverbInitialised = false;
     // State restores between their first parameter change and their closing preparation; while
     // one runs, the reverb switches' reactions leave the set-up to it. Guarded by the callback lock.

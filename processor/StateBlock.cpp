@@ -21,7 +21,7 @@ uint32_t readLittleEndian32(const uint8_t* bytes)
 bool isXmlChar(uint32_t c)
 {
     return c == 0x9 || c == 0xa || c == 0xd || (c >= 0x20 && c <= 0xd7ff) || (c >= 0xe000 && c <= 0xfffd)
-           || (c >= 0x10000 && c <= 0x10ffff);
+        || (c >= 0x10000 && c <= 0x10ffff);
 }
 
 // Whether the text is well-formed UTF-8 (no overlong forms, no surrogates, nothing above
@@ -98,33 +98,18 @@ void appendUtf8(std::string& out, uint32_t c)
     }
 }
 
-bool isAsciiLetter(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
+bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Name characters: ASCII letters, '_', ':' and every non-ASCII character may start a name;
 // digits, '-' and '.' may follow. The text is valid UTF-8, so a name never ends inside a
 // multi-byte character.
-bool isNameStart(char c)
-{
-    return isAsciiLetter(c) || c == '_' || c == ':' || static_cast<uint8_t>(c) >= 0x80;
-}
+bool isNameStart(char c) { return isAsciiLetter(c) || c == '_' || c == ':' || static_cast<uint8_t>(c) >= 0x80; }
 
-bool isNameChar(char c)
-{
-    return isNameStart(c) || isDigit(c) || c == '-' || c == '.';
-}
+bool isNameChar(char c) { return isNameStart(c) || isDigit(c) || c == '-' || c == '.'; }
 
-bool isSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // One pass over the document; every step moves forward, and every search for a terminator starts
 // where the reading stands, so the work is linear in the text's length.
@@ -141,10 +126,7 @@ public:
     }
 
 private:
-    bool startsWith(std::string_view prefix) const
-    {
-        return text.compare(at, prefix.size(), prefix) == 0;
-    }
+    bool startsWith(std::string_view prefix) const { return text.compare(at, prefix.size(), prefix) == 0; }
 
     bool skipPast(std::string_view terminator)
     {
@@ -385,16 +367,12 @@ private:
 bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
 {
     const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
-               return lower(x) == lower(y);
-           });
+    return a.size() == b.size()
+        && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
 }
 }
 
-bool StateSettings::hasTag(std::string_view name) const
-{
-    return equalsIgnoringAsciiCase(tag, name);
-}
+bool StateSettings::hasTag(std::string_view name) const { return equalsIgnoringAsciiCase(tag, name); }
 
 const std::string* StateSettings::attribute(std::string_view name) const
 {
@@ -417,7 +395,8 @@ std::optional<StateSettings> readStateBlock(const void* data, int sizeInBytes)
 
     const auto* start = reinterpret_cast<const char*>(bytes + kHeaderSize);
     const auto* zero = static_cast<const char*>(std::memchr(start, 0, static_cast<size_t>(length)));
-    const std::string_view text(start, zero != nullptr ? static_cast<size_t>(zero - start) : static_cast<size_t>(length));
+    const std::string_view text(start,
+                                zero != nullptr ? static_cast<size_t>(zero - start) : static_cast<size_t>(length));
     if (!isXmlUtf8(text))
         return std::nullopt;
 

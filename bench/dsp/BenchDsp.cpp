@@ -16,15 +16,14 @@
 #include "ComplexFft.h"
 #include "ConvolutionReverb.h"
 #include "OnePoleFilter.h"
-#include "ToneStack.h"
 #include "TestSignals.h"
+#include "ToneStack.h"
 
 namespace
 {
 benchmark::Counter perItem(double items)
 {
-    return benchmark::Counter(items, benchmark::Counter::kIsIterationInvariantRate |
-                                         benchmark::Counter::kInvert);
+    return benchmark::Counter(items, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 // Feeds fresh noise each iteration from a long buffer so the filters see a real signal.
@@ -58,7 +57,7 @@ void BM_OnePole(benchmark::State& state)
     }
     state.counters["per_sample"] = perItem(n);
 }
-BENCHMARK(BM_OnePole)->ArgNames({"block", "lowpass"})->ArgsProduct({{64, 512}, {1, 0}});
+BENCHMARK(BM_OnePole)->ArgNames({ "block", "lowpass" })->ArgsProduct({ { 64, 512 }, { 1, 0 } });
 
 void BM_Cascade25(benchmark::State& state)
 {
@@ -96,15 +95,13 @@ void BM_Resampler(benchmark::State& state)
     Feed feed(n);
     for (auto _ : state)
     {
-        SignalBlock block{feed.next(), n, 48000};
+        SignalBlock block{ feed.next(), n, 48000 };
         blockResamplerProcess(*r, block);
         benchmark::DoNotOptimize(block.data);
     }
     state.counters["per_sample"] = perItem(down ? n : n * factor);
 }
-BENCHMARK(BM_Resampler)
-    ->ArgNames({"block", "factor", "down"})
-    ->ArgsProduct({{64, 512}, {2, 4}, {1, 0}});
+BENCHMARK(BM_Resampler)->ArgNames({ "block", "factor", "down" })->ArgsProduct({ { 64, 512 }, { 2, 4 }, { 1, 0 } });
 
 void BM_ToneStack(benchmark::State& state)
 {
@@ -188,8 +185,8 @@ struct ReverbCase
     int f, h, b;
 };
 const ReverbCase kReverbCases[] = {
-    {15983, 2, 128}, {31966, 2, 256}, {20694, 2, 128}, {15983, 16, 16},
-    {22649, 4, 64},  {45298, 2, 256}, {22649, 1, 256}, {41389, 1, 1024},
+    { 15983, 2, 128 }, { 31966, 2, 256 }, { 20694, 2, 128 }, { 15983, 16, 16 },
+    { 22649, 4, 64 },  { 45298, 2, 256 }, { 22649, 1, 256 }, { 41389, 1, 1024 },
 };
 
 // One call per iteration; over h iterations the cost of a whole step is averaged.
@@ -212,8 +209,8 @@ void BM_ConvolutionReverb(benchmark::State& state)
         convolutionReverbProcess(*e, x);
         benchmark::DoNotOptimize(x);
     }
-    state.SetLabel("f=" + std::to_string(c.f) + " h=" + std::to_string(c.h) +
-                   " b=" + std::to_string(c.b) + " E=" + std::to_string(e->fftSize));
+    state.SetLabel("f=" + std::to_string(c.f) + " h=" + std::to_string(c.h) + " b=" + std::to_string(c.b)
+                   + " E=" + std::to_string(e->fftSize));
     state.counters["per_call"] = perItem(1);
     state.counters["per_sample"] = perItem(c.b);
 }

@@ -46,10 +46,14 @@ const char* describe(Settings s)
 {
     switch (s)
     {
-    case Settings::defaults: return "defaults (clean, bright on, presence 0.5, reverb 0, cabinet 8)";
-    case Settings::everythingOnType1: return "everything on (drive, bright off, presence 1, reverb 0.5 HQ, cabinet 5), reverb type 1";
-    case Settings::everythingOnType2: return "everything on (drive, bright off, presence 1, reverb 0.5 HQ, cabinet 5), reverb type 2";
-    case Settings::driveCabinetNoReverb: return "drive + cabinet 5, reverb off";
+    case Settings::defaults:
+        return "defaults (clean, bright on, presence 0.5, reverb 0, cabinet 8)";
+    case Settings::everythingOnType1:
+        return "everything on (drive, bright off, presence 1, reverb 0.5 HQ, cabinet 5), reverb type 1";
+    case Settings::everythingOnType2:
+        return "everything on (drive, bright off, presence 1, reverb 0.5 HQ, cabinet 5), reverb type 2";
+    case Settings::driveCabinetNoReverb:
+        return "drive + cabinet 5, reverb off";
     }
     return "";
 }
@@ -136,7 +140,8 @@ bool reverbRuns(double rate, int block, Settings s)
         play(with, input, at, block, DspRoutines::fast);
         play(without, input, at, block, DspRoutines::fast);
         if (std::memcmp(with.buffer.getReadPointer(0), without.buffer.getReadPointer(0),
-                        sizeof(float) * static_cast<size_t>(block)) != 0)
+                        sizeof(float) * static_cast<size_t>(block))
+            != 0)
             return true;
     }
     return false;
@@ -215,10 +220,10 @@ struct Case
 };
 
 const Case kTargetCases[] = {
-    { 48000, 128, Settings::everythingOnType2 },   { 48000, 128, Settings::everythingOnType1 },
-    { 48000, 128, Settings::defaults },            { 48000, 128, Settings::driveCabinetNoReverb },
-    { 96000, 128, Settings::everythingOnType2 },   { 96000, 128, Settings::everythingOnType1 },
-    { 48000, 512, Settings::everythingOnType2 },   { 176400, 64, Settings::everythingOnType1 },
+    { 48000, 128, Settings::everythingOnType2 }, { 48000, 128, Settings::everythingOnType1 },
+    { 48000, 128, Settings::defaults },          { 48000, 128, Settings::driveCabinetNoReverb },
+    { 96000, 128, Settings::everythingOnType2 }, { 96000, 128, Settings::everythingOnType1 },
+    { 48000, 512, Settings::everythingOnType2 }, { 176400, 64, Settings::everythingOnType1 },
 };
 }  // namespace
 
@@ -265,17 +270,18 @@ int main(int argc, char** argv)
     {
         const Result r = measure(c.rate, c.block, c.settings, repetitions);
         std::string label = describe(c.settings);
-        const bool reverbSetting = c.settings == Settings::everythingOnType1 || c.settings == Settings::everythingOnType2;
+        const bool reverbSetting =
+            c.settings == Settings::everythingOnType1 || c.settings == Settings::everythingOnType2;
         if (reverbSetting && !reverbRuns(c.rate, c.block, c.settings))
             label += "; the reverb cannot run at this rate and block length (no partitioning): measured without it";
         if (!r.identical)
             label += "; OUTPUTS DIFFER";
         allIdentical = allIdentical && r.identical;
         std::printf("%-9.1f %6d %8.1f %8.1f %6.2f %8.1f %9.1f %9.1f %6.2f %9.1f %9.1f %6.2f  %s\n", c.rate / 1000.0,
-                    c.block, r.plainPerSample, r.fastPerSample, r.plainPerSample / r.fastPerSample,
-                    r.baselinePerSample, r.plainMedianBlock / 1000.0, r.plainHeaviestBlock / 1000.0,
-                    r.plainHeaviestBlock / r.plainMedianBlock, r.fastMedianBlock / 1000.0,
-                    r.fastHeaviestBlock / 1000.0, r.fastHeaviestBlock / r.fastMedianBlock, label.c_str());
+                    c.block, r.plainPerSample, r.fastPerSample, r.plainPerSample / r.fastPerSample, r.baselinePerSample,
+                    r.plainMedianBlock / 1000.0, r.plainHeaviestBlock / 1000.0,
+                    r.plainHeaviestBlock / r.plainMedianBlock, r.fastMedianBlock / 1000.0, r.fastHeaviestBlock / 1000.0,
+                    r.fastHeaviestBlock / r.fastMedianBlock, label.c_str());
         std::fflush(stdout);
     }
     return allIdentical ? 0 : 1;

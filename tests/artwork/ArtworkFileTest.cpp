@@ -15,8 +15,8 @@ namespace
 {
 std::uint32_t readBigEndian32(const unsigned char* p)
 {
-    return (std::uint32_t { p[0] } << 24) | (std::uint32_t { p[1] } << 16) | (std::uint32_t { p[2] } << 8)
-           | std::uint32_t { p[3] };
+    return (std::uint32_t{ p[0] } << 24) | (std::uint32_t{ p[1] } << 16) | (std::uint32_t{ p[2] } << 8)
+        | std::uint32_t{ p[3] };
 }
 
 std::uint32_t crc32(const unsigned char* p, std::size_t n)
@@ -32,8 +32,7 @@ std::uint32_t crc32(const unsigned char* p, std::size_t n)
 }
 
 class PictureTest : public ::testing::TestWithParam<PictureCase>
-{
-};
+{};
 
 TEST_P(PictureTest, HeaderIsEightBitRgbaNotInterlacedAtItsSize)
 {
@@ -78,8 +77,7 @@ TEST_P(PictureTest, ChunksAreIntactAndEndExactlyAtIend)
     EXPECT_GT(dataChunks, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(BuiltIn, PictureTest, ::testing::ValuesIn(kPictureCases),
-                         pictureCaseName);
+INSTANTIATE_TEST_SUITE_P(BuiltIn, PictureTest, ::testing::ValuesIn(kPictureCases), pictureCaseName);
 
 // A parsed path stream: every command with its coordinates.
 struct PathCommand
@@ -100,29 +98,36 @@ bool parsePathStream(const unsigned char* data, int size, std::vector<PathComman
     {
         const char type = static_cast<char>(data[pos++]);
         if (type == 'e')
-            return pos + 2 == size && data[pos] == 0 && data[pos + 1] == 0 && ! out.empty()
-                   && out.front().type == 'm';
+            return pos + 2 == size && data[pos] == 0 && data[pos + 1] == 0 && !out.empty() && out.front().type == 'm';
         int floats = 0;
         switch (type)
         {
-            case 'm':
-            case 'l': floats = 2; break;
-            case 'q': floats = 4; break;
-            case 'b': floats = 6; break;
-            case 'c': floats = 0; break;
-            default: return false;
+        case 'm':
+        case 'l':
+            floats = 2;
+            break;
+        case 'q':
+            floats = 4;
+            break;
+        case 'b':
+            floats = 6;
+            break;
+        case 'c':
+            floats = 0;
+            break;
+        default:
+            return false;
         }
         if (pos + 4 * floats > size)
             return false;
-        PathCommand command { type, {} };
+        PathCommand command{ type, {} };
         for (int i = 0; i < floats; ++i, pos += 4)
         {
-            const std::uint32_t bits = std::uint32_t { data[pos] } | (std::uint32_t { data[pos + 1] } << 8)
-                                       | (std::uint32_t { data[pos + 2] } << 16)
-                                       | (std::uint32_t { data[pos + 3] } << 24);
+            const std::uint32_t bits = std::uint32_t{ data[pos] } | (std::uint32_t{ data[pos + 1] } << 8)
+                | (std::uint32_t{ data[pos + 2] } << 16) | (std::uint32_t{ data[pos + 3] } << 24);
             float v = 0.0f;
             std::memcpy(&v, &bits, sizeof v);
-            if (! std::isfinite(v))
+            if (!std::isfinite(v))
                 return false;
             command.values.push_back(v);
         }
@@ -199,4 +204,4 @@ TEST(KnobDigitPaths, EachNumeralIsAWellFormedStreamWithItsSubPaths)
         EXPECT_EQ(moves, closes) << "every glyph contour is closed";
     }
 }
-} // namespace
+}  // namespace

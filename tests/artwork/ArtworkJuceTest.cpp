@@ -39,8 +39,7 @@ TEST_P(JucePictureTest, DecodesToAnArgbImageOfItsSize)
     EXPECT_EQ(c.height, cached.getHeight());
 }
 
-INSTANTIATE_TEST_SUITE_P(BuiltIn, JucePictureTest, ::testing::ValuesIn(kPictureCases),
-                         pictureCaseName);
+INSTANTIATE_TEST_SUITE_P(BuiltIn, JucePictureTest, ::testing::ValuesIn(kPictureCases), pictureCaseName);
 
 struct PathShape
 {
@@ -57,12 +56,21 @@ PathShape shapeOf(const juce::Path& path)
     {
         switch (it.elementType)
         {
-            case juce::Path::Iterator::startNewSubPath: ++shape.subPaths; break;
-            case juce::Path::Iterator::lineTo: ++shape.lines; break;
-            case juce::Path::Iterator::quadraticTo:
-            case juce::Path::Iterator::cubicTo: ++shape.curves; break;
-            case juce::Path::Iterator::closePath: ++shape.closes; break;
-            default: break;
+        case juce::Path::Iterator::startNewSubPath:
+            ++shape.subPaths;
+            break;
+        case juce::Path::Iterator::lineTo:
+            ++shape.lines;
+            break;
+        case juce::Path::Iterator::quadraticTo:
+        case juce::Path::Iterator::cubicTo:
+            ++shape.curves;
+            break;
+        case juce::Path::Iterator::closePath:
+            ++shape.closes;
+            break;
+        default:
+            break;
         }
     }
     return shape;
@@ -112,4 +120,4 @@ TEST(JuceKnobDigitPaths, EachNumeralLoadsWithItsSubPathsAndAnUprightBox)
         EXPECT_LT(aspect, n < 10 ? 0.9f : 1.8f);
     }
 }
-} // namespace
+}  // namespace

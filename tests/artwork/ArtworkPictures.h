@@ -25,15 +25,9 @@ inline const PictureCase kPictureCases[] = {
     { "ledButtonDark", kLedButtonDarkPng, kLedButtonDarkPngSize, 50, 70 },
 };
 
-inline std::string pictureCaseName(const ::testing::TestParamInfo<PictureCase>& c)
-{
-    return c.param.name;
-}
+inline std::string pictureCaseName(const ::testing::TestParamInfo<PictureCase>& c) { return c.param.name; }
 
-inline void PrintTo(const PictureCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
+inline void PrintTo(const PictureCase& c, std::ostream* os) { *os << c.name; }
 
 // Sub-paths of the numerals 0 to 10: counters of 0, 4, 6, 8 and 9; "10" is both glyphs.
 inline const int kNumeralSubPaths[11] = { 2, 1, 1, 1, 2, 1, 2, 1, 3, 2, 3 };

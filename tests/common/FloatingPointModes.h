@@ -14,8 +14,7 @@ struct FloatingPointMode
     const char* name;
 };
 
-constexpr FloatingPointMode kFloatingPointModes[] = { { false, "denormals kept" },
-                                                      { true, "flush to zero" } };
+constexpr FloatingPointMode kFloatingPointModes[] = { { false, "denormals kept" }, { true, "flush to zero" } };
 
 // Sets the mode for its lifetime and restores the caller's on the way out.
 class ScopedFloatingPointMode

@@ -15,8 +15,7 @@ bool dispatchNextMessageOnSystemQueue(bool returnIfNoPendingMessages);
 inline void deliverPendingMessages()
 {
     while (juce::dispatchNextMessageOnSystemQueue(true))
-    {
-    }
+    {}
 }
 
 // Runs the loop for a bounded time, timer callbacks included.

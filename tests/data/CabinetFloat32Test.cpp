@@ -37,8 +37,8 @@ std::vector<float> pluckedRiff(double rate)
 {
     const int length = int(rate * 3.0);
     std::vector<double> mix(size_t(length), 0.0);
-    const int notes[] = {40, 43, 45, 47, 52, 50, 47, 45, 40, 47, 52};
-    Lcg random{20261210};
+    const int notes[] = { 40, 43, 45, 47, 52, 50, 47, 45, 40, 47, 52 };
+    Lcg random{ 20261210 };
     for (int k = 0; k < 11; ++k)
     {
         const int period = int(rate / (440.0 * std::pow(2.0, (notes[k] - 69) / 12.0)));
@@ -67,7 +67,7 @@ std::vector<float> pluckedRiff(double rate)
 std::vector<float> whiteNoise(double rate)
 {
     std::vector<float> out(static_cast<size_t>(rate));
-    Lcg random{77};
+    Lcg random{ 77 };
     for (float& v : out)
         v = float(0.1 * std::sqrt(3.0) * random.next());
     return out;
@@ -103,9 +103,9 @@ struct Stage
 Stage stageOf(int model, int rate)
 {
     const BiquadTable& cab = kCabinetSections[rate];
-    return {{cab.sos + 6 * kCabinetSectionsPerModel * model, kCabinetLowPass[rate].sos, kCabinetHighPass[rate].sos},
-            {cab.scale + 26 * model, kCabinetLowPass[rate].scale, kCabinetHighPass[rate].scale},
-            {kCabinetSectionsPerModel, 2, 2}};
+    return { { cab.sos + 6 * kCabinetSectionsPerModel * model, kCabinetLowPass[rate].sos, kCabinetHighPass[rate].sos },
+             { cab.scale + 26 * model, kCabinetLowPass[rate].scale, kCabinetHighPass[rate].scale },
+             { kCabinetSectionsPerModel, 2, 2 } };
 }
 
 double snrDb(const std::vector<float>& y, const std::vector<double>& ref)
@@ -185,8 +185,9 @@ double peakRunningGainDb(int model, int rate)
     double worst = -1e9;
     for (double hz : logSpaced(20.0, 0.49 * rateOf(rate), 300))
         for (int k = 1; k <= kCabinetSectionsPerModel; ++k)
-            worst = std::max(worst, toDb(std::abs(cascadeResponse(cab.sos, kCabinetSectionsPerModel * model, k,
-                                                                  cab.scale, -1, hz, rateOf(rate)))));
+            worst = std::max(worst,
+                             toDb(std::abs(cascadeResponse(cab.sos, kCabinetSectionsPerModel * model, k, cab.scale, -1,
+                                                           hz, rateOf(rate)))));
     return worst;
 }
 
@@ -197,8 +198,7 @@ struct TableCase
 };
 
 class CabinetFloat32 : public ::testing::TestWithParam<TableCase>
-{
-};
+{};
 
 TEST_P(CabinetFloat32, RendersItsResponseWithoutRoundingNoise)
 {
@@ -247,15 +247,13 @@ TEST_P(CabinetFloat32, OneUlpOfInputMovesTheOutputLittle)
 std::vector<TableCase> allTables()
 {
     std::vector<TableCase> cases;
-    for (int rate : {kBaseRate44100, kBaseRate48000})
+    for (int rate : { kBaseRate44100, kBaseRate48000 })
         for (int m = 0; m < kCabinetModelCount; ++m)
-            cases.push_back({m, rate});
+            cases.push_back({ m, rate });
     return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(Tables, CabinetFloat32, ::testing::ValuesIn(allTables()),
-                         [](const auto& p) {
-                             return "Model" + std::to_string(p.param.model) +
-                                    (p.param.rate == kBaseRate48000 ? "_48k" : "_44k");
-                         });
+INSTANTIATE_TEST_SUITE_P(Tables, CabinetFloat32, ::testing::ValuesIn(allTables()), [](const auto& p) {
+    return "Model" + std::to_string(p.param.model) + (p.param.rate == kBaseRate48000 ? "_48k" : "_44k");
+});
 }  // namespace

@@ -16,9 +16,9 @@ using namespace testdata;
 
 namespace
 {
-const char* const kModelNames[kCabinetModelCount] = {
-    "US_C12_1x12", "US_EMI_1x12", "US_C90_1x12", "US_JBL_2x15", "UK_BLUE_2x12", "US_MATCH_2x12",
-    "US_C12_2x12", "US_BASS_4x10", "UK_75W_4x12", "UK_25W_4x12", "UK_1960_4x12", "UK_FANE_4x12"};
+const char* const kModelNames[kCabinetModelCount] = { "US_C12_1x12",  "US_EMI_1x12",   "US_C90_1x12",  "US_JBL_2x15",
+                                                      "UK_BLUE_2x12", "US_MATCH_2x12", "US_C12_2x12",  "US_BASS_4x10",
+                                                      "UK_75W_4x12",  "UK_25W_4x12",   "UK_1960_4x12", "UK_FANE_4x12" };
 
 // British speakers roll off earlier than American ones; the 15- and 10-inch models are American.
 bool isBritish(int model) { return model == 4 || model >= 8; }
@@ -31,10 +31,9 @@ double stageDb(int model, int rate, double hz)
     const BiquadTable& lp = kCabinetLowPass[rate];
     const BiquadTable& hp = kCabinetHighPass[rate];
     const double r = rateOf(rate);
-    const std::complex<double> h =
-        cascadeResponse(cab.sos, kCabinetSectionsPerModel * model, kCabinetSectionsPerModel,
-                        cab.scale, 26 * model + 25, hz, r) *
-        cascadeResponse(lp.sos, 0, 2, lp.scale, 2, hz, r) * cascadeResponse(hp.sos, 0, 2, hp.scale, 2, hz, r);
+    const std::complex<double> h = cascadeResponse(cab.sos, kCabinetSectionsPerModel * model, kCabinetSectionsPerModel,
+                                                   cab.scale, 26 * model + 25, hz, r)
+        * cascadeResponse(lp.sos, 0, 2, lp.scale, 2, hz, r) * cascadeResponse(hp.sos, 0, 2, hp.scale, 2, hz, r);
     return toDb(std::abs(h));
 }
 
@@ -69,15 +68,14 @@ void PrintTo(const ModelCase& c, std::ostream* os) { *os << kModelNames[c.model]
 std::vector<ModelCase> allModels()
 {
     std::vector<ModelCase> cases;
-    for (int rate : {kBaseRate44100, kBaseRate48000})
+    for (int rate : { kBaseRate44100, kBaseRate48000 })
         for (int m = 0; m < kCabinetModelCount; ++m)
-            cases.push_back({m, rate});
+            cases.push_back({ m, rate });
     return cases;
 }
 
 class CabinetModel : public ::testing::TestWithParam<ModelCase>
-{
-};
+{};
 
 TEST_P(CabinetModel, NormalisedStableRowsAndUnitSectionScales)
 {
@@ -165,15 +163,12 @@ TEST_P(CabinetModel, ConeBreakUpFeatures)
     EXPECT_GE(deepest, -16.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Models, CabinetModel, ::testing::ValuesIn(allModels()),
-                         [](const auto& p) {
-                             return std::string(kModelNames[p.param.model]) +
-                                    (p.param.rate == kBaseRate48000 ? "_48k" : "_44k");
-                         });
+INSTANTIATE_TEST_SUITE_P(Models, CabinetModel, ::testing::ValuesIn(allModels()), [](const auto& p) {
+    return std::string(kModelNames[p.param.model]) + (p.param.rate == kBaseRate48000 ? "_48k" : "_44k");
+});
 
 class CabinetRates : public ::testing::TestWithParam<int>
-{
-};
+{};
 
 TEST_P(CabinetRates, BothBaseRatesRenderTheSameCabinet)
 {
@@ -189,7 +184,7 @@ INSTANTIATE_TEST_SUITE_P(Models, CabinetRates, ::testing::Range(0, kCabinetModel
 // The open-backed 4x10 loses its lowest octave to the back wave and is the brightest model.
 TEST(CabinetSet, OpenBacked4x10)
 {
-    for (int rate : {kBaseRate44100, kBaseRate48000})
+    for (int rate : { kBaseRate44100, kBaseRate48000 })
     {
         const double mean = passbandMeanDb(kOpenBacked4x10, rate);
         EXPECT_NEAR(stageDb(kOpenBacked4x10, rate, 60.0) - mean, -12.0, 2.0) << rateOf(rate);
@@ -214,45 +209,48 @@ TEST(CabinetSet, StatedValuesInPlace)
     std::vector<Value> values;
     auto addRow = [&](const BiquadTable* table, int rate, int row, std::vector<float> row6) {
         for (int k = 0; k < 6; ++k)
-            values.push_back({table, rate, row * 6 + k, false, row6[size_t(k)]});
+            values.push_back({ table, rate, row * 6 + k, false, row6[size_t(k)] });
     };
     const int rowsPerModel = kCabinetSectionsPerModel;
-    addRow(kCabinetSections, kBaseRate48000, 0, {1, -1.54280686f, 0.561448932f, 1, -0.10862866f, -0.835822046f});
-    addRow(kCabinetSections, kBaseRate48000, 24, {1, -1.63031805f, 0.975774407f, 1, -1.62712681f, 0.968984485f});
-    addRow(kCabinetSections, kBaseRate44100, 0, {1, 1.00159454f, 0.99837178f, 1, -1.39693904f, 0.421581984f});
+    addRow(kCabinetSections, kBaseRate48000, 0, { 1, -1.54280686f, 0.561448932f, 1, -0.10862866f, -0.835822046f });
+    addRow(kCabinetSections, kBaseRate48000, 24, { 1, -1.63031805f, 0.975774407f, 1, -1.62712681f, 0.968984485f });
+    addRow(kCabinetSections, kBaseRate44100, 0, { 1, 1.00159454f, 0.99837178f, 1, -1.39693904f, 0.421581984f });
     addRow(kCabinetSections, kBaseRate48000, 11 * rowsPerModel + 24,
-           {1, -1.98341358f, 0.986732841f, 1, -1.97700417f, 0.980307817f});
-    values.push_back({kCabinetSections, kBaseRate44100, (3 * rowsPerModel + 24) * 6 + 2, false, 1.00220764f});
+           { 1, -1.98341358f, 0.986732841f, 1, -1.97700417f, 0.980307817f });
+    values.push_back({ kCabinetSections, kBaseRate44100, (3 * rowsPerModel + 24) * 6 + 2, false, 1.00220764f });
     const float gains[2][kCabinetModelCount] = {
-        {0.0243655294f, 0.0227127392f, 0.0438096784f, 0.0472844988f, 0.0366625302f, 0.04008241f, 0.0193313807f,
-         0.0262733791f, 0.0509454682f, 0.0323635787f, 0.0191739704f, 0.0456384793f},
-        {0.0230880007f, 0.0301224794f, 0.0251534991f, 0.0484693907f, 0.0345224217f, 0.0180617701f, 0.0189859197f,
-         0.00792692043f, 0.0579363294f, 0.0276924893f, 0.0245165899f, 0.0322888605f}};
-    for (int rate : {kBaseRate44100, kBaseRate48000})
+        { 0.0243655294f, 0.0227127392f, 0.0438096784f, 0.0472844988f, 0.0366625302f, 0.04008241f, 0.0193313807f,
+          0.0262733791f, 0.0509454682f, 0.0323635787f, 0.0191739704f, 0.0456384793f },
+        { 0.0230880007f, 0.0301224794f, 0.0251534991f, 0.0484693907f, 0.0345224217f, 0.0180617701f, 0.0189859197f,
+          0.00792692043f, 0.0579363294f, 0.0276924893f, 0.0245165899f, 0.0322888605f }
+    };
+    for (int rate : { kBaseRate44100, kBaseRate48000 })
         for (int m = 0; m < kCabinetModelCount; ++m)
-            values.push_back({kCabinetSections, rate, 26 * m + 25, true, gains[rate][m]});
-    addRow(kCabinetLowPass, kBaseRate48000, 0, {1, 2, 1, 1, -0.273535371f, 0.0568595193f});
-    addRow(kCabinetLowPass, kBaseRate48000, 1, {1, 1.99999988f, 1, 1, -0.377936274f, 0.460233659f});
-    addRow(kCabinetLowPass, kBaseRate44100, 0, {1, 2, 1, 1, -0.152054101f, 0.0449073911f});
-    addRow(kCabinetLowPass, kBaseRate44100, 1, {1, 1.99999988f, 1, 1, -0.211110055f, 0.450736701f});
-    addRow(kCabinetHighPass, kBaseRate48000, 0, {1, -2, 1, 1, -1.98793662f, 0.987979233f});
-    addRow(kCabinetHighPass, kBaseRate48000, 1, {1, -1.99999988f, 1, 1, -1.99496055f, 0.995003223f});
-    addRow(kCabinetHighPass, kBaseRate44100, 0, {1, -2, 1, 1, -1.98687267f, 0.986923099f});
-    addRow(kCabinetHighPass, kBaseRate44100, 1, {1, -1.99999988f, 1, 1, -1.99451196f, 0.994562566f});
-    for (const BiquadTable* t : {kCabinetLowPass, kCabinetHighPass})
-        for (int rate : {kBaseRate44100, kBaseRate48000})
+            values.push_back({ kCabinetSections, rate, 26 * m + 25, true, gains[rate][m] });
+    addRow(kCabinetLowPass, kBaseRate48000, 0, { 1, 2, 1, 1, -0.273535371f, 0.0568595193f });
+    addRow(kCabinetLowPass, kBaseRate48000, 1, { 1, 1.99999988f, 1, 1, -0.377936274f, 0.460233659f });
+    addRow(kCabinetLowPass, kBaseRate44100, 0, { 1, 2, 1, 1, -0.152054101f, 0.0449073911f });
+    addRow(kCabinetLowPass, kBaseRate44100, 1, { 1, 1.99999988f, 1, 1, -0.211110055f, 0.450736701f });
+    addRow(kCabinetHighPass, kBaseRate48000, 0, { 1, -2, 1, 1, -1.98793662f, 0.987979233f });
+    addRow(kCabinetHighPass, kBaseRate48000, 1, { 1, -1.99999988f, 1, 1, -1.99496055f, 0.995003223f });
+    addRow(kCabinetHighPass, kBaseRate44100, 0, { 1, -2, 1, 1, -1.98687267f, 0.986923099f });
+    addRow(kCabinetHighPass, kBaseRate44100, 1, { 1, -1.99999988f, 1, 1, -1.99451196f, 0.994562566f });
+    for (const BiquadTable* t : { kCabinetLowPass, kCabinetHighPass })
+        for (int rate : { kBaseRate44100, kBaseRate48000 })
             for (int s = 0; s < 2; ++s)
-                values.push_back({t, rate, s, true, 1.0f});
-    values.push_back({kCabinetLowPass, kBaseRate48000, 2, true, 0.0529868491f});
-    values.push_back({kCabinetLowPass, kBaseRate44100, 2, true, 0.0691752881f});
-    values.push_back({kCabinetHighPass, kBaseRate48000, 2, true, 0.991485f});
-    values.push_back({kCabinetHighPass, kBaseRate44100, 2, true, 0.990735471f});
+                values.push_back({ t, rate, s, true, 1.0f });
+    values.push_back({ kCabinetLowPass, kBaseRate48000, 2, true, 0.0529868491f });
+    values.push_back({ kCabinetLowPass, kBaseRate44100, 2, true, 0.0691752881f });
+    values.push_back({ kCabinetHighPass, kBaseRate48000, 2, true, 0.991485f });
+    values.push_back({ kCabinetHighPass, kBaseRate44100, 2, true, 0.990735471f });
 
     for (const Value& v : values)
     {
         const BiquadTable& t = v.table[v.rate];
         const float got = v.isScale ? t.scale[v.index] : t.sos[v.index];
-        const char* name = v.table == kCabinetSections ? "cabinet" : v.table == kCabinetLowPass ? "low-pass" : "high-pass";
+        const char* name = v.table == kCabinetSections ? "cabinet"
+            : v.table == kCabinetLowPass               ? "low-pass"
+                                                       : "high-pass";
         EXPECT_EQ(got, v.value) << name << " at " << rateOf(v.rate) << (v.isScale ? ", scale " : ", sos ") << v.index;
     }
 }
@@ -261,7 +259,7 @@ TEST(CabinetSet, StatedValuesInPlace)
 TEST(CabinetSet, ModelsSoundDifferent)
 {
     const std::vector<double> f = logSpaced(80.0, 8000.0, 200);
-    for (int rate : {kBaseRate44100, kBaseRate48000})
+    for (int rate : { kBaseRate44100, kBaseRate48000 })
     {
         std::vector<std::vector<double>> db(kCabinetModelCount);
         for (int m = 0; m < kCabinetModelCount; ++m)
@@ -275,7 +273,8 @@ TEST(CabinetSet, ModelsSoundDifferent)
                 for (size_t i = 0; i < f.size(); ++i)
                     sum += (db[a][i] - db[b][i]) * (db[a][i] - db[b][i]);
                 distances.push_back(std::sqrt(sum / double(f.size())));
-                EXPECT_GE(distances.back(), 2.0) << kModelNames[a] << " vs " << kModelNames[b] << " at " << rateOf(rate);
+                EXPECT_GE(distances.back(), 2.0)
+                    << kModelNames[a] << " vs " << kModelNames[b] << " at " << rateOf(rate);
             }
         std::sort(distances.begin(), distances.end());
         const double median = 0.5 * (distances[distances.size() / 2 - 1] + distances[distances.size() / 2]);

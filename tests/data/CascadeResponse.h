@@ -15,9 +15,8 @@ inline double rateOf(int rateIndex) { return rateIndex == kBaseRate48000 ? 48000
 
 // Complex response of sections [first, first + count) of a table, times the overall gain
 // stored at scale[scaleIndex] (pass a negative index to leave the gain out).
-inline std::complex<double> cascadeResponse(const float* sos, int first, int count,
-                                            const float* scale, int scaleIndex, double hz,
-                                            double rate)
+inline std::complex<double> cascadeResponse(const float* sos, int first, int count, const float* scale, int scaleIndex,
+                                            double hz, double rate)
 {
     const double w = 2.0 * kPi * hz / rate;
     const std::complex<double> z1 = std::polar(1.0, -w);

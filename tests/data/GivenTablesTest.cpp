@@ -31,36 +31,40 @@ struct CascadeCase
 std::vector<CascadeCase> cascadeCases()
 {
     return {
-        {"Darkening", kDarkeningFilter, 25,
-         {{0.0, -25.0, -23.0},
-          {1000.0, -13.9, -12.9},
-          {5000.0, -7.1, -6.1},
-          {10000.0, -4.1, -3.1},
-          {20000.0, -0.85, -0.45}}},
-        {"CabinetLowPass", kCabinetLowPass, 2,
-         {{8000.0, -0.6, -0.2}, {10000.0, -3.3, -2.7}, {15000.0, -26.0, -23.0}}},
-        {"CabinetHighPass", kCabinetHighPass, 2,
-         {{20.0, -32.5, -31.5}, {40.0, -8.8, -8.2}, {50.0, -3.3, -2.7}, {80.0, -0.2, 0.0}}},
+        { "Darkening",
+          kDarkeningFilter,
+          25,
+          { { 0.0, -25.0, -23.0 },
+            { 1000.0, -13.9, -12.9 },
+            { 5000.0, -7.1, -6.1 },
+            { 10000.0, -4.1, -3.1 },
+            { 20000.0, -0.85, -0.45 } } },
+        { "CabinetLowPass",
+          kCabinetLowPass,
+          2,
+          { { 8000.0, -0.6, -0.2 }, { 10000.0, -3.3, -2.7 }, { 15000.0, -26.0, -23.0 } } },
+        { "CabinetHighPass",
+          kCabinetHighPass,
+          2,
+          { { 20.0, -32.5, -31.5 }, { 40.0, -8.8, -8.2 }, { 50.0, -3.3, -2.7 }, { 80.0, -0.2, 0.0 } } },
     };
 }
 
 void PrintTo(const CascadeCase& c, std::ostream* os) { *os << c.name; }
 
 class GivenCascade : public ::testing::TestWithParam<CascadeCase>
-{
-};
+{};
 
 TEST_P(GivenCascade, GainAtKnownFrequenciesAtBothRates)
 {
     const CascadeCase& c = GetParam();
-    for (int rate : {kBaseRate44100, kBaseRate48000})
+    for (int rate : { kBaseRate44100, kBaseRate48000 })
     {
         const BiquadTable& t = c.table[rate];
         for (const GainPoint& p : c.points)
         {
             const double db =
-                toDb(std::abs(cascadeResponse(t.sos, 0, c.sections, t.scale, c.sections, p.hz,
-                                              rateOf(rate))));
+                toDb(std::abs(cascadeResponse(t.sos, 0, c.sections, t.scale, c.sections, p.hz, rateOf(rate))));
             EXPECT_GE(db, p.lowDb) << c.name << " at " << rateOf(rate) << " Hz, " << p.hz << " Hz";
             EXPECT_LE(db, p.highDb) << c.name << " at " << rateOf(rate) << " Hz, " << p.hz << " Hz";
         }
@@ -70,7 +74,7 @@ TEST_P(GivenCascade, GainAtKnownFrequenciesAtBothRates)
 TEST_P(GivenCascade, NormalisedRowsUnitScalesAndStablePoles)
 {
     const CascadeCase& c = GetParam();
-    for (int rate : {kBaseRate44100, kBaseRate48000})
+    for (int rate : { kBaseRate44100, kBaseRate48000 })
     {
         const BiquadTable& t = c.table[rate];
         for (int s = 0; s < c.sections; ++s)
@@ -89,14 +93,14 @@ TEST_P(GivenCascade, ResponseRisesOrFallsSmoothly)
     // frequency, the low-pass fall, the high-pass rise, each within a small ripple.
     const CascadeCase& c = GetParam();
     const double direction = std::string(c.name) == "CabinetLowPass" ? -1.0 : 1.0;
-    for (int rate : {kBaseRate44100, kBaseRate48000})
+    for (int rate : { kBaseRate44100, kBaseRate48000 })
     {
         const BiquadTable& t = c.table[rate];
         double previous = -1e9 * direction;
         for (double hz : logSpaced(20.0, 20000.0, 400))
         {
-            const double db = toDb(std::abs(
-                cascadeResponse(t.sos, 0, c.sections, t.scale, c.sections, hz, rateOf(rate))));
+            const double db =
+                toDb(std::abs(cascadeResponse(t.sos, 0, c.sections, t.scale, c.sections, hz, rateOf(rate))));
             EXPECT_GE(direction * (db - previous), -0.3) << c.name << " at " << hz << " Hz";
             previous = db;
         }
@@ -118,8 +122,7 @@ struct DecimationCase
 void PrintTo(const DecimationCase& c, std::ostream* os) { *os << c.name; }
 
 class DecimationFilter : public ::testing::TestWithParam<DecimationCase>
-{
-};
+{};
 
 TEST_P(DecimationFilter, SymmetricWithZeroPatternAndKnownSum)
 {
@@ -154,7 +157,7 @@ TEST_P(DecimationFilter, PassesLowsAndStopsAboveTheNewNyquist)
 }
 
 INSTANTIATE_TEST_SUITE_P(Tables, DecimationFilter,
-                         ::testing::Values(DecimationCase{"ByTwo", kDecimation2Filter, 40, 2, 1.9989656},
-                                           DecimationCase{"ByFour", kDecimation4Filter, 80, 4, 3.99745529}),
+                         ::testing::Values(DecimationCase{ "ByTwo", kDecimation2Filter, 40, 2, 1.9989656 },
+                                           DecimationCase{ "ByFour", kDecimation4Filter, 80, 4, 3.99745529 }),
                          [](const auto& p) { return std::string(p.param.name); });
 }  // namespace

@@ -27,13 +27,21 @@ struct ImpulseCase
 void PrintTo(const ImpulseCase& c, std::ostream* os) { *os << c.name; }
 
 const ImpulseCase kCases[] = {
-    {"Type1", kReverbImpulseType1, {63932, 69584}, {592, 645}, -1.0f,
-     {{-0.00289679994f, -0.00547710015f}, {-0.00299601001f, -0.00528072985f}}},
-    {"Type2", kReverbImpulseType2, {82778, 90596}, {92, 97}, 1.0f,
-     {{0.0164799392f, 0.0147649897f}, {0.0179509409f, 0.0182866398f}}},
+    { "Type1",
+      kReverbImpulseType1,
+      { 63932, 69584 },
+      { 592, 645 },
+      -1.0f,
+      { { -0.00289679994f, -0.00547710015f }, { -0.00299601001f, -0.00528072985f } } },
+    { "Type2",
+      kReverbImpulseType2,
+      { 82778, 90596 },
+      { 92, 97 },
+      1.0f,
+      { { 0.0164799392f, 0.0147649897f }, { 0.0179509409f, 0.0182866398f } } },
 };
 
-std::vector<double> samples(const ImpulseResponse& r) { return {r.samples, r.samples + r.length}; }
+std::vector<double> samples(const ImpulseResponse& r) { return { r.samples, r.samples + r.length }; }
 
 // RMS level in dB of consecutive windows of the given length in seconds.
 std::vector<double> windowRmsDb(const std::vector<double>& x, double rate, double seconds)
@@ -70,13 +78,12 @@ double bandEnergyDb(const std::vector<double>& x, double rate, double hz)
 }
 
 class ReverbImpulse : public ::testing::TestWithParam<ImpulseCase>
-{
-};
+{};
 
 TEST_P(ReverbImpulse, LengthPeakAndFirstSamples)
 {
     const ImpulseCase& c = GetParam();
-    for (int rate : {kBaseRate44100, kBaseRate48000})
+    for (int rate : { kBaseRate44100, kBaseRate48000 })
     {
         const ImpulseResponse& r = c.response[rate];
         ASSERT_EQ(r.length, c.lengths[rate]);
@@ -96,7 +103,7 @@ TEST_P(ReverbImpulse, LengthPeakAndFirstSamples)
 TEST_P(ReverbImpulse, TailDecaysSmoothlyBelowMinus60Db)
 {
     const ImpulseCase& c = GetParam();
-    for (int rate : {kBaseRate44100, kBaseRate48000})
+    for (int rate : { kBaseRate44100, kBaseRate48000 })
     {
         const double fs = testdata::rateOf(rate);
         const std::vector<double> x = samples(c.response[rate]);
@@ -116,7 +123,7 @@ TEST_P(ReverbImpulse, TailDecaysSmoothlyBelowMinus60Db)
 TEST_P(ReverbImpulse, NoDc)
 {
     const ImpulseCase& c = GetParam();
-    for (int rate : {kBaseRate44100, kBaseRate48000})
+    for (int rate : { kBaseRate44100, kBaseRate48000 })
     {
         double sum = 0.0;
         for (double v : samples(c.response[rate]))
@@ -140,7 +147,7 @@ TEST_P(ReverbImpulse, BothRatesRenderTheSameReverb)
         }
     }
     // Same colour: third-octave energies (per second of sound, so per sample rate) within 1.5 dB.
-    for (double hz : {125.0, 250.0, 500.0, 1000.0, 2000.0, 4000.0})
+    for (double hz : { 125.0, 250.0, 500.0, 1000.0, 2000.0, 4000.0 })
         EXPECT_NEAR(bandEnergyDb(a, 44100.0, hz) - 10.0 * std::log10(44100.0),
                     bandEnergyDb(b, 48000.0, hz) - 10.0 * std::log10(48000.0), 1.5)
             << hz << " Hz";
@@ -153,11 +160,11 @@ TEST(RoomImpulse, TailIsDense)
 {
     // Normalised echo density: the share of samples beyond one standard deviation, relative to
     // that of Gaussian noise (0.3173). A dense tail is close to 1; sparse echoes give far less.
-    for (int rate : {kBaseRate44100, kBaseRate48000})
+    for (int rate : { kBaseRate44100, kBaseRate48000 })
     {
         const ImpulseResponse& r = kReverbImpulseType1[rate];
         const double fs = testdata::rateOf(rate);
-        for (double start : {0.1, 0.4, 0.8})
+        for (double start : { 0.1, 0.4, 0.8 })
         {
             const int lo = int(start * fs), hi = int((start + 0.02) * fs);
             double e = 0.0;
@@ -176,7 +183,7 @@ TEST(SpringImpulse, EchoesAreDispersiveChirps)
 {
     // In a spring higher frequencies travel more slowly: the first echo (after 20 ms) peaks
     // later at 3 kHz than at 500 Hz. Each band is taken with a Gaussian window in frequency.
-    for (int rate : {kBaseRate44100, kBaseRate48000})
+    for (int rate : { kBaseRate44100, kBaseRate48000 })
     {
         const ImpulseResponse& r = kReverbImpulseType2[rate];
         const double fs = testdata::rateOf(rate);
@@ -191,8 +198,8 @@ TEST(SpringImpulse, EchoesAreDispersiveChirps)
                 for (int k = -half; k <= half; ++k)
                 {
                     const double t = k / fs;
-                    s += double(r.samples[n + k]) * std::exp(-0.5 * (t / 0.001) * (t / 0.001)) *
-                         std::polar(1.0, -2.0 * testdata::kPi * hz * t);
+                    s += double(r.samples[n + k]) * std::exp(-0.5 * (t / 0.001) * (t / 0.001))
+                        * std::polar(1.0, -2.0 * testdata::kPi * hz * t);
                 }
                 if (std::abs(s) > best)
                 {
@@ -292,7 +299,7 @@ double flutterDb(const std::vector<double>& x, double rate)
 // it decays, and its echoes do not beat at one flutter rate.
 TEST(SpringImpulse, DiffuseDarkeningTailWithoutFlutter)
 {
-    for (int rate : {kBaseRate44100, kBaseRate48000})
+    for (int rate : { kBaseRate44100, kBaseRate48000 })
     {
         const ImpulseResponse& r = kReverbImpulseType2[rate];
         const double fs = testdata::rateOf(rate);

@@ -35,10 +35,7 @@ void forward(Tables& t, std::vector<float>& a, int N)
     complexFftForward(2 * N, a.data(), t.w.data());
 }
 
-void inverse(Tables& t, std::vector<float>& a, int N)
-{
-    complexFftInverse(2 * N, a.data(), t.ip.data(), t.w.data());
-}
+void inverse(Tables& t, std::vector<float>& a, int N) { complexFftInverse(2 * N, a.data(), t.ip.data(), t.w.data()); }
 
 // Relative RMS error of `got` against `ref`.
 double relativeRms(const std::vector<float>& got, const std::vector<double>& ref)
@@ -66,7 +63,7 @@ TEST(ComplexFft, TablesForEightPoints)
 
 TEST(ComplexFft, SmallSizesSetOnlyTheHeader)
 {
-    for (int N : {2, 4})
+    for (int N : { 2, 4 })
     {
         Tables t;
         t.w[0] = 42.0f;
@@ -81,8 +78,8 @@ TEST(ComplexFft, FourPointClosedForm)
 {
     Tables t;
     t.build(4);
-    const float x[4] = {3.0f, -1.0f, 0.5f, 2.0f};
-    std::vector<float> a = {x[0], 0, x[1], 0, x[2], 0, x[3], 0};
+    const float x[4] = { 3.0f, -1.0f, 0.5f, 2.0f };
+    std::vector<float> a = { x[0], 0, x[1], 0, x[2], 0, x[3], 0 };
     forward(t, a, 4);
     EXPECT_EQ(a[0], x[0] + x[1] + x[2] + x[3]);
     EXPECT_EQ(a[2], x[0] - x[2]);
@@ -98,7 +95,7 @@ TEST(ComplexFft, UnitImpulses)
 {
     Tables t;
     std::vector<float> a(2 * 1024, 0.0f);
-    for (int N : {2, 8, 32, 1024})
+    for (int N : { 2, 8, 32, 1024 })
     {
         t.build(N);
         a.resize(2 * N);
@@ -168,8 +165,7 @@ TEST(ComplexFft, MatchesFftwForEverySize)
         const auto x = noise(2 * N, static_cast<unsigned>(N) + 17);
         for (int dir = 0; dir < 2; ++dir)
         {
-            fftwf_plan plan = fftwf_plan_dft_1d(N, buf, buf, dir == 0 ? FFTW_BACKWARD : FFTW_FORWARD,
-                                                FFTW_ESTIMATE);
+            fftwf_plan plan = fftwf_plan_dft_1d(N, buf, buf, dir == 0 ? FFTW_BACKWARD : FFTW_FORWARD, FFTW_ESTIMATE);
             for (int i = 0; i < N; ++i)
             {
                 buf[i][0] = x[2 * i];
@@ -250,7 +246,8 @@ TEST(ComplexFft, InverseInLanesMatchesThePlainInverse)
                     complexFftInverse(n, plain[q].data(), ip.data(), w.data());
                     for (size_t i = 0; i < static_cast<size_t>(n); ++i)
                         ASSERT_EQ(bitsOf(plain[q][i]), bitsOf(lanes[W * i + q]))
-                            << form.width << " lanes, " << mode.name << ", N " << N << ", lane " << q << ", float " << i;
+                            << form.width << " lanes, " << mode.name << ", N " << N << ", lane " << q << ", float "
+                            << i;
                 }
             }
         }

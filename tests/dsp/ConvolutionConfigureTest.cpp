@@ -22,8 +22,8 @@
 namespace
 {
 // The configuration as it was first written, one routine from start to end.
-bool referenceConfigure(ConvolutionReverb& state, const float* impulse, int32_t impulseLength,
-                        int32_t blockLength, int32_t blocksPerStep, const FftSizeCosts& table)
+bool referenceConfigure(ConvolutionReverb& state, const float* impulse, int32_t impulseLength, int32_t blockLength,
+                        int32_t blocksPerStep, const FftSizeCosts& table)
 {
     ConvolutionReverb& s = state;
     std::memset(s.accumulator, 0, sizeof(s.accumulator));
@@ -60,8 +60,8 @@ bool referenceConfigure(ConvolutionReverb& state, const float* impulse, int32_t 
             continue;
         if ((f / P + 1) / h < 1)
             continue;
-        const float cost = static_cast<float>(table.costs[row]) *
-                           std::ceil(static_cast<float>(f) / static_cast<float>(P));
+        const float cost =
+            static_cast<float>(table.costs[row]) * std::ceil(static_cast<float>(f) / static_cast<float>(P));
         if (cost < best)
         {
             best = cost;
@@ -76,9 +76,9 @@ bool referenceConfigure(ConvolutionReverb& state, const float* impulse, int32_t 
     const int32_t E = s.fftSize;
     const int32_t F = s.partitionLength;
     const int64_t nParts = f / F + 1;
-    if (2 * static_cast<int64_t>(E) > kConvSpectrumCapacity ||
-        static_cast<int64_t>(f) + 2 * static_cast<int64_t>(E) > kConvAccumulatorCapacity ||
-        nParts * 2 * static_cast<int64_t>(E) > kConvSpectraCapacity)
+    if (2 * static_cast<int64_t>(E) > kConvSpectrumCapacity
+        || static_cast<int64_t>(f) + 2 * static_cast<int64_t>(E) > kConvAccumulatorCapacity
+        || nParts * 2 * static_cast<int64_t>(E) > kConvSpectraCapacity)
         return false;
 
     // Partition spectra; the FFT tables are built before the first partition's transform.
@@ -129,8 +129,8 @@ bool referenceConfigure(ConvolutionReverb& state, const float* impulse, int32_t 
 std::string firstDifference(const ConvolutionReverb& x, const ConvolutionReverb& y)
 {
     const auto same = [](const void* a, const void* b, size_t bytes) { return std::memcmp(a, b, bytes) == 0; };
-#define BRONDAVELL_COMPARE_FIELD(field) \
-    if (!same(&x.field, &y.field, sizeof(x.field))) \
+#define BRONDAVELL_COMPARE_FIELD(field)                                                                                \
+    if (!same(&x.field, &y.field, sizeof(x.field)))                                                                    \
         return #field;
     BRONDAVELL_COMPARE_FIELD(ready)
     BRONDAVELL_COMPARE_FIELD(impulseLength)
@@ -184,7 +184,7 @@ FftSizeCosts doublingCosts()
 std::string describe(const Configuration& c)
 {
     return "f " + std::to_string(c.source->length / c.factor) + ", a " + std::to_string(c.a) + ", factor "
-           + std::to_string(c.factor) + (c.table == &kFftSizeCosts ? "" : ", doubling costs");
+        + std::to_string(c.factor) + (c.table == &kFftSizeCosts ? "" : ", doubling costs");
 }
 
 // Block lengths at the base rate: every one up to 64 (accumulate mode with many calls per step,

@@ -55,10 +55,7 @@ std::vector<float> run(ConvolutionReverb& e, const std::vector<float>& input, in
     return out;
 }
 
-int partitions(const ConvolutionReverb& e)
-{
-    return e.impulseLength / e.partitionLength + 1;
-}
+int partitions(const ConvolutionReverb& e) { return e.impulseLength / e.partitionLength + 1; }
 
 struct WorkedExample
 {
@@ -71,19 +68,14 @@ struct WorkedExample
 // Sizes of the reverb set-up for typical host blocks (impulse lengths of the built-in
 // responses at the reverb rate).
 const WorkedExample kWorkedExamples[] = {
-    {15983, 2, 128, 2048, 1793, 9, 4, false, 384},
-    {31966, 2, 256, 4096, 3585, 9, 4, false, 768},
-    {20694, 2, 128, 1024, 769, 27, 13, false, 384},
-    {15983, 16, 16, 1024, 769, 21, 1, false, 496},
-    {22649, 4, 64, 4096, 3841, 6, 1, false, 448},
-    {45298, 2, 256, 4096, 3585, 13, 6, false, 768},
-    {22649, 1, 256, 4096, 3841, 6, 6, true, 0},
-    {41389, 1, 1024, 8192, 7169, 6, 6, true, 0},
+    { 15983, 2, 128, 2048, 1793, 9, 4, false, 384 },  { 31966, 2, 256, 4096, 3585, 9, 4, false, 768 },
+    { 20694, 2, 128, 1024, 769, 27, 13, false, 384 }, { 15983, 16, 16, 1024, 769, 21, 1, false, 496 },
+    { 22649, 4, 64, 4096, 3841, 6, 1, false, 448 },   { 45298, 2, 256, 4096, 3585, 13, 6, false, 768 },
+    { 22649, 1, 256, 4096, 3841, 6, 6, true, 0 },     { 41389, 1, 1024, 8192, 7169, 6, 6, true, 0 },
 };
 
 class WorkedExamples : public ::testing::TestWithParam<WorkedExample>
-{
-};
+{};
 
 TEST_P(WorkedExamples, SizesAndImpulseResponse)
 {
@@ -102,7 +94,7 @@ TEST_P(WorkedExamples, SizesAndImpulseResponse)
 
     // A unit impulse comes out as the impulse response, 2L - b samples late.
     const int calls = (x.delay + x.f) / x.b + 4;
-    const auto out = run(*e, {1.0f}, calls);
+    const auto out = run(*e, { 1.0f }, calls);
     int peak = 0;
     for (int i = 1; i < static_cast<int>(out.size()); ++i)
         if (std::fabs(out[i]) > std::fabs(out[peak]))
@@ -124,8 +116,7 @@ std::string workedExampleName(const ::testing::TestParamInfo<WorkedExample>& par
     return "f" + std::to_string(x.f) + "_h" + std::to_string(x.h) + "_b" + std::to_string(x.b);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, WorkedExamples, ::testing::ValuesIn(kWorkedExamples),
-                         workedExampleName);
+INSTANTIATE_TEST_SUITE_P(Table, WorkedExamples, ::testing::ValuesIn(kWorkedExamples), workedExampleName);
 
 // Direct-mode output against a double-precision convolution, and accumulate mode against
 // direct mode delayed by 2L - b.
@@ -150,7 +141,7 @@ TEST(ConvolutionReverb, AccumulateModeIsDirectModeDelayed)
     }
     EXPECT_LT(maxErr, 2e-5);
 
-    for (int h : {2, 3, 4, 16})
+    for (int h : { 2, 3, 4, 16 })
     {
         auto acc = makeEngine();
         ASSERT_TRUE(convolutionReverbConfigure(*acc, ir.data(), f, b, h, kFftSizeCosts)) << h;
@@ -170,7 +161,7 @@ TEST(ConvolutionReverb, ImpulseLengthMultipleOfPartitionLength)
     // 9 x 1793: the size choice still picks E = 2048, so the tenth partition is empty.
     const int f = 9 * 1793;
     const auto ir = syntheticIr(f, 8);
-    for (int h : {1, 2})
+    for (int h : { 1, 2 })
     {
         auto e = makeEngine();
         ASSERT_TRUE(convolutionReverbConfigure(*e, ir.data(), f, 128, h, kFftSizeCosts));
@@ -186,7 +177,7 @@ TEST(ConvolutionReverb, ImpulseLengthMultipleOfPartitionLength)
                 ASSERT_EQ(last[i], 0.0f);
         }
         const int delay = h == 1 ? 0 : 2 * 256 - 128;
-        const auto out = run(*e, {1.0f}, (f + delay) / 128 + 3);
+        const auto out = run(*e, { 1.0f }, (f + delay) / 128 + 3);
         double maxErr = 0.0;
         for (int i = 0; i < static_cast<int>(out.size()); ++i)
         {
@@ -227,7 +218,7 @@ TEST(ConvolutionReverb, NewSetUpStartsFromSilence)
 {
     const int f = 4000;
     const auto ir = syntheticIr(f, 12);
-    for (int h : {1, 4})
+    for (int h : { 1, 4 })
     {
         auto e = makeEngine();
         ASSERT_TRUE(convolutionReverbConfigure(*e, ir.data(), f, 64, h, kFftSizeCosts));
@@ -246,7 +237,7 @@ TEST(ConvolutionReverb, TinyAccumulatorValuesBecomeZero)
     std::vector<float> ir(f, 1e-8f);
     auto e = makeEngine();
     ASSERT_TRUE(convolutionReverbConfigure(*e, ir.data(), f, b, 1, kFftSizeCosts));
-    const auto out = run(*e, {1.0f}, 20);
+    const auto out = run(*e, { 1.0f }, 20);
     EXPECT_NEAR(out[10], 1e-8, 1e-9);
     for (int i = b; i < static_cast<int>(out.size()); ++i)
         ASSERT_EQ(out[i], 0.0f) << i;
@@ -260,7 +251,7 @@ TEST(ConvolutionReverb, ZeroLengthBlocksReadAndWriteNothing)
     auto e = makeEngine();
     ASSERT_TRUE(convolutionReverbConfigure(*e, ir.data(), f, 0, 128, kFftSizeCosts));
     EXPECT_GT(e->partitionLength, e->fftSize);  // only the first E samples enter each spectrum
-    float sentinel[4] = {7.0f, 7.0f, 7.0f, 7.0f};
+    float sentinel[4] = { 7.0f, 7.0f, 7.0f, 7.0f };
     for (int c = 0; c < 300; ++c)
         convolutionReverbProcess(*e, sentinel + 1);
     for (float v : sentinel)
@@ -277,20 +268,28 @@ struct OffCase
 // more than one sample, or the partitioning would not fit the record.
 const OffCase kOffCases[] = {
     // 8-sample base-rate blocks, every built-in response at both reverb rates.
-    {"8 samples, type 1 44.1k c4", 15983, 2, 128},  {"8 samples, type 1 44.1k c2", 31966, 4, 128},
-    {"8 samples, type 2 44.1k c4", 20694, 2, 128},  {"8 samples, type 2 44.1k c2", 41389, 4, 128},
-    {"8 samples, type 1 48k c4", 17396, 2, 128},    {"8 samples, type 1 48k c2", 34792, 4, 128},
-    {"8 samples, type 2 48k c4", 22649, 2, 128},    {"8 samples, type 2 48k c2", 45298, 4, 128},
+    { "8 samples, type 1 44.1k c4", 15983, 2, 128 },
+    { "8 samples, type 1 44.1k c2", 31966, 4, 128 },
+    { "8 samples, type 2 44.1k c4", 20694, 2, 128 },
+    { "8 samples, type 2 44.1k c2", 41389, 4, 128 },
+    { "8 samples, type 1 48k c4", 17396, 2, 128 },
+    { "8 samples, type 1 48k c2", 34792, 4, 128 },
+    { "8 samples, type 2 48k c4", 22649, 2, 128 },
+    { "8 samples, type 2 48k c2", 45298, 4, 128 },
     // Type 1 at 44.1 kHz, further short blocks.
-    {"4 samples c2", 31966, 2, 128},  {"5 samples c2", 31966, 2, 128},
-    {"16 samples c2", 31966, 8, 64},  {"4 samples c4", 15983, 1, 128},
-    {"5 samples c4", 15983, 1, 128},  {"6 samples c4", 15983, 1, 128},
-    {"7 samples c4", 15983, 1, 128},  {"16 samples c4", 15983, 4, 64},
+    { "4 samples c2", 31966, 2, 128 },
+    { "5 samples c2", 31966, 2, 128 },
+    { "16 samples c2", 31966, 8, 64 },
+    { "4 samples c4", 15983, 1, 128 },
+    { "5 samples c4", 15983, 1, 128 },
+    { "6 samples c4", 15983, 1, 128 },
+    { "7 samples c4", 15983, 1, 128 },
+    { "16 samples c4", 15983, 4, 64 },
     // Would need 15984 partitions of 1024 floats: more spectra than the record holds.
-    {"14 samples c2", 31966, 7, 73},
+    { "14 samples c2", 31966, 7, 73 },
     // Beyond the accumulator and the staging buffers.
-    {"accumulator", 450000, 1024, 1},
-    {"step length", 20000, 8200, 128},
+    { "accumulator", 450000, 1024, 1 },
+    { "step length", 20000, 8200, 128 },
 };
 
 TEST(ConvolutionReverb, UnservableBlockLengthsLeaveTheEngineOff)
@@ -301,9 +300,8 @@ TEST(ConvolutionReverb, UnservableBlockLengthsLeaveTheEngineOff)
     {
         // A working configuration first, so that the off path has to lower `ready`.
         ASSERT_TRUE(convolutionReverbConfigure(*e, ir.data(), 15983, 128, 2, kFftSizeCosts));
-        run(*e, {1.0f}, 3);
-        EXPECT_FALSE(convolutionReverbConfigure(*e, ir.data(), c.f, c.b, c.h, kFftSizeCosts))
-            << c.what;
+        run(*e, { 1.0f }, 3);
+        EXPECT_FALSE(convolutionReverbConfigure(*e, ir.data(), c.f, c.b, c.h, kFftSizeCosts)) << c.what;
         EXPECT_EQ(e->ready, 0) << c.what;
         for (int i = 0; i < kConvAccumulatorCapacity; i += 997)
             ASSERT_EQ(e->accumulator[i], 0.0f) << c.what;
@@ -376,8 +374,7 @@ void plainProcess(ConvolutionReverb& s, float* samples)
     for (int32_t p = i * G; p < (i < h - 1 ? (i + 1) * G : nParts); ++p)
         product(p);
     quantiseAll();
-    std::copy(s.outputBuffer + s.outputBlockIndex * b, s.outputBuffer + s.outputBlockIndex * b + b,
-              samples);
+    std::copy(s.outputBuffer + s.outputBlockIndex * b, s.outputBuffer + s.outputBlockIndex * b + b, samples);
     s.outputBlockIndex += 1;
 }
 
@@ -392,11 +389,11 @@ TEST(ConvolutionReverb, EveryFormMatchesThePlainAlgorithm)
     struct Config
     {
         int f, b, h;
-    } configs[] = { { 15983, 128, 2 }, { 3000, 32, 1 },  { 20694, 16, 16 }, { 2000, 0, 128 },
-                    { 22649, 64, 4 },  { 15983, 16, 16 }, { 41389, 1024, 1 }, { 45298, 7, 73 },
+    } configs[] = { { 15983, 128, 2 }, { 3000, 32, 1 },   { 20694, 16, 16 },   { 2000, 0, 128 },
+                    { 22649, 64, 4 },  { 15983, 16, 16 }, { 41389, 1024, 1 },  { 45298, 7, 73 },
                     { 5000, 3, 5 },    { 41389, 64, 8 },  { 160000, 2048, 1 }, { 100000, 8192, 1 } };
-    const DspRoutines mixed[] = { DspRoutines::fast, DspRoutines::plain, DspRoutines::fast,
-                                  DspRoutines::baseline, DspRoutines::fast };
+    const DspRoutines mixed[] = { DspRoutines::fast, DspRoutines::plain, DspRoutines::fast, DspRoutines::baseline,
+                                  DspRoutines::fast };
     struct Schedule
     {
         const char* name;
@@ -435,8 +432,7 @@ TEST(ConvolutionReverb, EveryFormMatchesThePlainAlgorithm)
                     plainProcess(*plain, y.data());
                     ASSERT_EQ(0, std::memcmp(x.data(), y.data(), c.b * sizeof(float)))
                         << schedule.name << ", " << mode.name << " f " << c.f << " call " << call;
-                    ASSERT_EQ(0, std::memcmp(engine->accumulator, plain->accumulator,
-                                             sizeof engine->accumulator))
+                    ASSERT_EQ(0, std::memcmp(engine->accumulator, plain->accumulator, sizeof engine->accumulator))
                         << schedule.name << ", " << mode.name << " f " << c.f << " h " << c.h << " call " << call;
                 }
             }

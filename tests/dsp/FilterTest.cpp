@@ -40,12 +40,12 @@ struct CutoffCase
 };
 
 const CutoffCase kCutoffCases[] = {
-    {true, 10000.0f, 44100.0f, 0.587587833f},  {true, 10000.0f, 48000.0f, 0.566911519f},
-    {false, 50.0f, 44100.0f, 0.992926538f},    {false, 50.0f, 48000.0f, 0.99349761f},
-    {true, 5000.0f, 44100.0f, 0.416017234f},   {true, 5000.0f, 48000.0f, 0.395587236f},
-    {false, 3500.0f, 44100.0f, 0.667260289f},  {false, 3500.0f, 48000.0f, 0.68580097f},
-    {false, 80.0f, 44100.0f, 0.988730371f},    {false, 80.0f, 48000.0f, 0.9896366f},
-    {false, 40.0f, 44100.0f, 0.994333267f},    {false, 40.0f, 48000.0f, 0.994791269f},
+    { true, 10000.0f, 44100.0f, 0.587587833f }, { true, 10000.0f, 48000.0f, 0.566911519f },
+    { false, 50.0f, 44100.0f, 0.992926538f },   { false, 50.0f, 48000.0f, 0.99349761f },
+    { true, 5000.0f, 44100.0f, 0.416017234f },  { true, 5000.0f, 48000.0f, 0.395587236f },
+    { false, 3500.0f, 44100.0f, 0.667260289f }, { false, 3500.0f, 48000.0f, 0.68580097f },
+    { false, 80.0f, 44100.0f, 0.988730371f },   { false, 80.0f, 48000.0f, 0.9896366f },
+    { false, 40.0f, 44100.0f, 0.994333267f },   { false, 40.0f, 48000.0f, 0.994791269f },
 };
 
 TEST(OnePoleFilter, CoefficientsMatchTheTunedValues)
@@ -185,8 +185,7 @@ TEST(OnePoleFilter, SingleAndChainedMatchThePlainRecursion)
                         for (int f = 0; f < chain.n; ++f)
                             plainOnePole(plain[f], b.data(), count);
                         ASSERT_EQ(0, std::memcmp(a.data(), b.data(), count * sizeof(float)))
-                            << chain.n << " filters, " << count << " samples, block " << block << ", "
-                            << mode.name;
+                            << chain.n << " filters, " << count << " samples, block " << block << ", " << mode.name;
                         for (int f = 0; f < chain.n; ++f)
                         {
                             ASSERT_EQ(bitsOf(fast[f].y1), bitsOf(plain[f].y1));
@@ -301,8 +300,8 @@ TEST(BiquadCascade, MatchesThePlainSectionBySectionForm)
     for (int rate = 0; rate < 2; ++rate)
     {
         tables.push_back({ "darkening", kDarkeningFilter[rate].sos, kDarkeningFilter[rate].scale, 25 });
-        tables.push_back({ "cabinet 7", kCabinetSections[rate].sos + 6 * 25 * 7,
-                           kCabinetSections[rate].scale + 26 * 7, 25 });
+        tables.push_back(
+            { "cabinet 7", kCabinetSections[rate].sos + 6 * 25 * 7, kCabinetSections[rate].scale + 26 * 7, 25 });
         tables.push_back({ "cabinet low-pass", kCabinetLowPass[rate].sos, kCabinetLowPass[rate].scale, 2 });
         tables.push_back({ "cabinet high-pass", kCabinetHighPass[rate].sos, kCabinetHighPass[rate].scale, 2 });
     }
@@ -329,8 +328,8 @@ TEST(BiquadCascade, MatchesThePlainSectionBySectionForm)
                         biquadCascadeProcess(fast, a.data(), count);
                         plainCascade(plain, b.data(), count);
                         ASSERT_EQ(0, std::memcmp(a.data(), b.data(), count * sizeof(float)))
-                            << table.name << ", " << table.nSections << " sections, " << count
-                            << " samples, block " << block << ", " << mode.name;
+                            << table.name << ", " << table.nSections << " sections, " << count << " samples, block "
+                            << block << ", " << mode.name;
                         ASSERT_EQ(0, std::memcmp(fast.state, plain.state, sizeof fast.state));
                     }
                 }
@@ -358,7 +357,7 @@ TEST(BiquadCascade, ChainMatchesThePlainCascadesInTurn)
           { kCabinetHighPass[1].sos, kCabinetHighPass[1].scale, 2 } },
         { { kResampler2Filter.sos, kResampler2Filter.scale, 10 }, { test.sos, test.scale, 7 } },
         { { test.sos, unitGain, 3 }, { kCabinetLowPass[0].sos, kCabinetLowPass[0].scale, 2 } },
-        { { test.sos, test.scale, 25 }, { test.sos, unitGain, 7 } },  // 32 sections
+        { { test.sos, test.scale, 25 }, { test.sos, unitGain, 7 } },    // 32 sections
         { { test.sos, test.scale, 25 }, { test.sos, test.scale, 8 } },  // more than one wavefront holds
     };
     for (const auto routines : { DspRoutines::fast, DspRoutines::baseline, DspRoutines::plain })
@@ -404,19 +403,19 @@ TEST(BiquadCascade, ChainMatchesThePlainCascadesInTurn)
 TEST(BiquadCascade, FlushComparesInDoubleAndKeepsNaN)
 {
     // A pass-through section: y = x.
-    static const float sos[6] = {1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f};
-    static const float scale[2] = {1.0f, 1.0f};
+    static const float sos[6] = { 1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f };
+    static const float scale[2] = { 1.0f, 1.0f };
     const float nan = std::numeric_limits<float>::quiet_NaN();
     struct Case
     {
         float in;
         float out;
     } cases[] = {
-        {9.9e-11f, 0.0f},
-        {-9.9e-11f, 0.0f},
-        {1.00000001e-10f, 1.00000001e-10f},  // nearest float to 1e-10 lies above the double 1e-10
-        {-1.00000001e-10f, -1.00000001e-10f},
-        {0.5f, 0.5f},
+        { 9.9e-11f, 0.0f },
+        { -9.9e-11f, 0.0f },
+        { 1.00000001e-10f, 1.00000001e-10f },  // nearest float to 1e-10 lies above the double 1e-10
+        { -1.00000001e-10f, -1.00000001e-10f },
+        { 0.5f, 0.5f },
     };
     for (const auto& c : cases)
     {
@@ -435,23 +434,23 @@ TEST(BiquadCascade, FlushComparesInDoubleAndKeepsNaN)
 
 TEST(BiquadCascade, OverallGainAppliedUnlessExactlyOne)
 {
-    static const float sos[6] = {1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f};
+    static const float sos[6] = { 1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f };
     const float nan = std::numeric_limits<float>::quiet_NaN();
     struct Case
     {
         float gain;
         float expect;
-    } cases[] = {{1.0f, 0.3f}, {0.00836936012f, 0.3f * 0.00836936012f}, {2.0f, 0.6f}};
+    } cases[] = { { 1.0f, 0.3f }, { 0.00836936012f, 0.3f * 0.00836936012f }, { 2.0f, 0.6f } };
     for (const auto& c : cases)
     {
-        const float scale[2] = {5.0f, c.gain};  // the per-section value is not applied
+        const float scale[2] = { 5.0f, c.gain };  // the per-section value is not applied
         BiquadCascade bq{};
         biquadCascadeBind(bq, sos, scale, 1);
         float x = 0.3f;
         biquadCascadeProcess(bq, &x, 1);
         EXPECT_EQ(x, c.expect) << c.gain;
     }
-    const float scale[2] = {1.0f, nan};
+    const float scale[2] = { 1.0f, nan };
     BiquadCascade bq{};
     biquadCascadeBind(bq, sos, scale, 1);
     float x = 0.3f;
@@ -464,7 +463,7 @@ TEST(BiquadCascade, BindingClearsOnlyTheSectionsInUse)
     static const TestCascadeTable table;
     BiquadCascade c{};
     for (auto& s : c.state)
-        s = {0.5f, -0.5f};
+        s = { 0.5f, -0.5f };
     biquadCascadeBind(c, table.sos, table.scale, 10);
     EXPECT_EQ(c.sos, table.sos);
     EXPECT_EQ(c.scale, table.scale);

@@ -19,20 +19,19 @@ struct QuantCase
 };
 
 const QuantCase kQuantCases[] = {
-    {5.9e-8f, 0.0f},
-    {6e-8f, 1.1920929e-7f},    // 2^-23
-    {-2.9e-8f, 0.0f},
-    {-3e-8f, -5.9604645e-8f},  // -2^-24
+    { 5.9e-8f, 0.0f },
+    { 6e-8f, 1.1920929e-7f },  // 2^-23
+    { -2.9e-8f, 0.0f },
+    { -3e-8f, -5.9604645e-8f },  // -2^-24
 };
 
 class Quantise : public ::testing::TestWithParam<QuantCase>
-{
-};
+{};
 
 TEST_P(Quantise, OnePoleLowpassStoresQuantisedOutput)
 {
     // With coef 1 and a cleared state the output equals the input.
-    OnePoleFilter f{true, 0.0f, 0.0f, 1.0f};
+    OnePoleFilter f{ true, 0.0f, 0.0f, 1.0f };
     float x = GetParam().in;
     onePoleFilterProcess(f, &x, 1);
     EXPECT_EQ(x, GetParam().in);  // the sample itself is not quantised
@@ -41,7 +40,7 @@ TEST_P(Quantise, OnePoleLowpassStoresQuantisedOutput)
 
 TEST_P(Quantise, OnePoleHighpassStoresQuantisedOutput)
 {
-    OnePoleFilter f{false, 0.0f, 0.0f, 1.0f};
+    OnePoleFilter f{ false, 0.0f, 0.0f, 1.0f };
     float x = GetParam().in;
     onePoleFilterProcess(f, &x, 1);
     EXPECT_EQ(f.y1, GetParam().stored);
@@ -51,8 +50,8 @@ TEST_P(Quantise, OnePoleHighpassStoresQuantisedOutput)
 TEST_P(Quantise, BiquadStoresQuantisedDelays)
 {
     // Row {b0 1, b1 1, b2 1, a0 1, a1 0, a2 0}: from a cleared state s1 = s2 = x.
-    static const float sos[6] = {1.0f, 1.0f, 1.0f, 1.0f, 0.0f, 0.0f};
-    static const float scale[2] = {1.0f, 1.0f};
+    static const float sos[6] = { 1.0f, 1.0f, 1.0f, 1.0f, 0.0f, 0.0f };
+    static const float scale[2] = { 1.0f, 1.0f };
     BiquadCascade c{};
     biquadCascadeBind(c, sos, scale, 1);
     float x = GetParam().in;
@@ -66,7 +65,7 @@ TEST_P(Quantise, ToneStackStoresQuantisedHistory)
     auto stack = std::make_unique<ToneStack>();
     toneStackConstruct(*stack);
     stack->b[0] = 1.0f;  // y = x, so both histories see the input
-    float x[6] = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, GetParam().in};
+    float x[6] = { 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, GetParam().in };
     toneStackProcess(*stack, x, 6);
     EXPECT_EQ(stack->xHist[3], GetParam().stored);
     EXPECT_EQ(stack->yHist[3], GetParam().stored);
@@ -75,7 +74,7 @@ TEST_P(Quantise, ToneStackStoresQuantisedHistory)
 
 std::string quantCaseName(const ::testing::TestParamInfo<QuantCase>& param)
 {
-    static const char* const names[] = {"Plus5p9em8", "Plus6em8", "Minus2p9em8", "Minus3em8"};
+    static const char* const names[] = { "Plus5p9em8", "Plus6em8", "Minus2p9em8", "Minus3em8" };
     return names[param.index];
 }
 

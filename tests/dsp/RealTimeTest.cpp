@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "AudioTables.h"
-#include "CountingAllocator.h"
 #include "BiquadCascade.h"
 #include "BlockResampler.h"
 #include "ComplexFft.h"
 #include "ConvolutionReverb.h"
+#include "CountingAllocator.h"
 #include "OnePoleFilter.h"
 #include "ToneStack.h"
 
@@ -42,7 +42,7 @@ TEST(RealTime, ProcessingRoutinesDoNotAllocate)
 
     blockResamplerInit(*down, 4, 1);
     blockResamplerInit(*up, 4, 0);
-    SignalBlock block{work.data(), 2048, 176400};
+    SignalBlock block{ work.data(), 2048, 176400 };
     blockResamplerProcess(*down, block);
     blockResamplerProcess(*up, block);
 
@@ -56,7 +56,7 @@ TEST(RealTime, ProcessingRoutinesDoNotAllocate)
     complexFftForward(2048, fftData.data(), w.data());
     complexFftInverse(2048, fftData.data(), ip.data(), w.data());
 
-    for (int h : {1, 2})
+    for (int h : { 1, 2 })
     {
         convolutionReverbConfigure(*reverb, ir.data(), 20694, 128, h, kFftSizeCosts);
         for (int c = 0; c < 8; ++c)

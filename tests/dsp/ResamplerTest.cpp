@@ -30,7 +30,7 @@ std::vector<float> runInBlocks(BlockResampler& r, std::vector<float> input, int 
     for (size_t at = 0; at < input.size(); at += blockLen)
     {
         const int len = static_cast<int>(std::min<size_t>(blockLen, input.size() - at));
-        SignalBlock block{input.data() + at, len, rate};
+        SignalBlock block{ input.data() + at, len, rate };
         blockResamplerProcess(r, block);
         out.insert(out.end(), block.data, block.data + block.numSamples);
     }
@@ -48,16 +48,13 @@ struct RateCase
 };
 
 const RateCase kRateCases[] = {
-    {2, true, 88200, 512, 44100, 256},   {4, true, 176400, 512, 44100, 128},
-    {2, true, 96000, 512, 48000, 256},   {4, true, 192000, 512, 48000, 128},
-    {2, true, 44100, 512, 22050, 256},   {4, true, 44100, 512, 11025, 128},
-    {2, true, 48000, 512, 24000, 256},   {4, true, 48000, 512, 12000, 128},
-    {2, true, 96000, 5, 48000, 2},       {4, true, 44100, 3, 11025, 0},
-    {2, true, 44100, 0, 22050, 0},       {4, false, 12000, 0, 48000, 0},
-    {2, false, 44100, 256, 88200, 512},  {4, false, 44100, 128, 176400, 512},
-    {2, false, 48000, 256, 96000, 512},  {4, false, 48000, 128, 192000, 512},
-    {2, false, 22050, 256, 44100, 512},  {4, false, 11025, 3, 44100, 12},
-    {4, false, 12000, 2048, 48000, 8192},
+    { 2, true, 88200, 512, 44100, 256 },    { 4, true, 176400, 512, 44100, 128 },  { 2, true, 96000, 512, 48000, 256 },
+    { 4, true, 192000, 512, 48000, 128 },   { 2, true, 44100, 512, 22050, 256 },   { 4, true, 44100, 512, 11025, 128 },
+    { 2, true, 48000, 512, 24000, 256 },    { 4, true, 48000, 512, 12000, 128 },   { 2, true, 96000, 5, 48000, 2 },
+    { 4, true, 44100, 3, 11025, 0 },        { 2, true, 44100, 0, 22050, 0 },       { 4, false, 12000, 0, 48000, 0 },
+    { 2, false, 44100, 256, 88200, 512 },   { 4, false, 44100, 128, 176400, 512 }, { 2, false, 48000, 256, 96000, 512 },
+    { 4, false, 48000, 128, 192000, 512 },  { 2, false, 22050, 256, 44100, 512 },  { 4, false, 11025, 3, 44100, 12 },
+    { 4, false, 12000, 2048, 48000, 8192 },
 };
 
 TEST(BlockResampler, RatesAndCountsDivideAndMultiplyExactly)
@@ -66,7 +63,7 @@ TEST(BlockResampler, RatesAndCountsDivideAndMultiplyExactly)
     {
         auto r = makeResampler(c.factor, c.down);
         std::vector<float> x(std::max(c.inCount, 1), 0.25f);
-        SignalBlock block{x.data(), c.inCount, c.inRate};
+        SignalBlock block{ x.data(), c.inCount, c.inRate };
         blockResamplerProcess(*r, block);
         EXPECT_EQ(block.sampleRate, c.outRate) << c.factor << (c.down ? " down " : " up ") << c.inRate;
         EXPECT_EQ(block.numSamples, c.outCount) << c.factor << " " << c.inCount;
@@ -88,7 +85,7 @@ TEST(BlockResampler, InitBindsTheFactorsTable)
     EXPECT_EQ(r4->isDown, 0);
     // A second init restarts the filter from silence.
     auto x = noise(64, 2);
-    SignalBlock block{x.data(), 64, 44100};
+    SignalBlock block{ x.data(), 64, 44100 };
     blockResamplerProcess(*r4, block);
     blockResamplerInit(*r4, 4, 0);
     for (int s = 0; s < 10; ++s)
@@ -104,7 +101,7 @@ TEST(BlockResampler, DownsamplingFiltersEverySampleAndKeepsPhaseZero)
     auto reference = makeResampler(2, true);
     const auto in = noise(5, 4);
     auto x = in;
-    SignalBlock block{x.data(), 5, 96000};
+    SignalBlock block{ x.data(), 5, 96000 };
     blockResamplerProcess(*r, block);
 
     auto filtered = in;
@@ -121,9 +118,9 @@ TEST(BlockResampler, UpsamplingHoldsEachSampleAndLeavesTheInput)
 {
     auto r = makeResampler(4, false);
     auto reference = makeResampler(4, false);
-    const float in[3] = {0.5f, -0.25f, 1.0f};
-    float x[3] = {0.5f, -0.25f, 1.0f};
-    SignalBlock block{x, 3, 12000};
+    const float in[3] = { 0.5f, -0.25f, 1.0f };
+    float x[3] = { 0.5f, -0.25f, 1.0f };
+    SignalBlock block{ x, 3, 12000 };
     blockResamplerProcess(*r, block);
     EXPECT_EQ(0, std::memcmp(x, in, sizeof x));
     float held[12];
@@ -136,13 +133,13 @@ TEST(BlockResampler, UpsamplingHoldsEachSampleAndLeavesTheInput)
 
 TEST(BlockResampler, ConstantOneSettlesToOne)
 {
-    for (int factor : {2, 4})
+    for (int factor : { 2, 4 })
     {
-        for (bool down : {true, false})
+        for (bool down : { true, false })
         {
             auto r = makeResampler(factor, down);
             std::vector<float> x(down ? 8192 : 8192 / factor, 1.0f);
-            SignalBlock block{x.data(), static_cast<int>(x.size()), 48000};
+            SignalBlock block{ x.data(), static_cast<int>(x.size()), 48000 };
             blockResamplerProcess(*r, block);
             const int n = block.numSamples;
             for (int i = n - 256; i < n; ++i)
@@ -154,9 +151,9 @@ TEST(BlockResampler, ConstantOneSettlesToOne)
 TEST(BlockResampler, SplitsInMultiplesOfTheFactorChangeNothing)
 {
     const auto input = noise(4096, 5);
-    for (int factor : {2, 4})
+    for (int factor : { 2, 4 })
     {
-        for (bool down : {true, false})
+        for (bool down : { true, false })
         {
             auto r1 = makeResampler(factor, down);
             auto r2 = makeResampler(factor, down);
@@ -174,7 +171,7 @@ TEST(BlockResampler, SplitsInMultiplesOfTheFactorChangeNothing)
 TEST(BlockResampler, OtherSplitsRestartTheDecimationPhase)
 {
     const auto input = noise(63 * 20, 6);
-    for (int factor : {2, 4})
+    for (int factor : { 2, 4 })
     {
         auto r = makeResampler(factor, true);
         auto reference = makeResampler(factor, true);
@@ -193,20 +190,20 @@ TEST(BlockResampler, OtherSplitsRestartTheDecimationPhase)
 TEST(BlockResampler, ZeroLengthBlockKeepsState)
 {
     const auto input = noise(512, 8);
-    for (bool down : {true, false})
+    for (bool down : { true, false })
     {
         auto r1 = makeResampler(2, down);
         auto r2 = makeResampler(2, down);
         auto a = input, b = input;
-        SignalBlock b1{a.data(), 256, 44100};
+        SignalBlock b1{ a.data(), 256, 44100 };
         blockResamplerProcess(*r1, b1);
-        SignalBlock b2{b.data(), 256, 44100};
+        SignalBlock b2{ b.data(), 256, 44100 };
         blockResamplerProcess(*r2, b2);
-        SignalBlock empty{b.data(), 0, 44100};
+        SignalBlock empty{ b.data(), 0, 44100 };
         blockResamplerProcess(*r2, empty);
         EXPECT_EQ(empty.numSamples, 0);
-        SignalBlock c1{a.data() + 256, 256, 44100};
-        SignalBlock c2{b.data() + 256, 256, 44100};
+        SignalBlock c1{ a.data() + 256, 256, 44100 };
+        SignalBlock c2{ b.data() + 256, 256, 44100 };
         blockResamplerProcess(*r1, c1);
         blockResamplerProcess(*r2, c2);
         ASSERT_EQ(c1.numSamples, c2.numSamples);
@@ -223,7 +220,7 @@ TEST(ResamplerTables, PassAndStopBands)
         const BiquadTable* table;
         double passEdge;
         double stopEdge;
-    } cases[] = {{&kResampler2Filter, 0.233, 0.266}, {&kResampler4Filter, 0.113, 0.136}};
+    } cases[] = { { &kResampler2Filter, 0.233, 0.266 }, { &kResampler4Filter, 0.113, 0.136 } };
     for (const auto& c : cases)
     {
         auto gainAt = [&](double frac) {
@@ -237,8 +234,8 @@ TEST(ResamplerTables, PassAndStopBands)
                 EXPECT_EQ(r[3], 1.0f);
                 EXPECT_EQ(c.table->scale[s], 1.0f);
                 const std::complex<double> zi = 1.0 / z;
-                h *= (double(r[0]) + double(r[1]) * zi + double(r[2]) * zi * zi) /
-                     (1.0 + double(r[4]) * zi + double(r[5]) * zi * zi);
+                h *= (double(r[0]) + double(r[1]) * zi + double(r[2]) * zi * zi)
+                    / (1.0 + double(r[4]) * zi + double(r[5]) * zi * zi);
             }
             return std::abs(h);
         };

@@ -8,8 +8,8 @@
 
 #include "AudioTables.h"
 #include "FloatingPointModes.h"
-#include "ToneStack.h"
 #include "TestSignals.h"
+#include "ToneStack.h"
 
 namespace
 {
@@ -51,8 +51,8 @@ TEST(ToneStack, PreparationConstants)
     struct Case
     {
         float rate, T, c, c2, c3;
-    } cases[] = {{44100.0f, 2.26757365e-05f, 88200.0f, 7.77923994e+09f, 6.86128944e+14f},
-                 {48000.0f, 2.08333331e-05f, 96000.0f, 9.216e+09f, 8.84736017e+14f}};
+    } cases[] = { { 44100.0f, 2.26757365e-05f, 88200.0f, 7.77923994e+09f, 6.86128944e+14f },
+                  { 48000.0f, 2.08333331e-05f, 96000.0f, 9.216e+09f, 8.84736017e+14f } };
     for (const auto& c : cases)
     {
         auto s = std::make_unique<ToneStack>();
@@ -82,12 +82,18 @@ struct CoefCase
 };
 
 const CoefCase kCoefCases[] = {
-    {48000.0f, 0.5f, {0.623455584f, -1.792207f, 1.71793652f, -0.549185097f},
-     {1.0f, -2.79414177f, 2.59266567f, -0.798517048f}},
-    {44100.0f, 0.5f, {0.621258855f, -1.77910161f, 1.69899285f, -0.541150093f},
-     {1.0f, -2.77754164f, 2.56022859f, -0.782678485f}},
-    {48000.0f, 0.0f, {0.0173096359f, -0.0147705246f, -0.0173096359f, 0.0147705246f},
-     {1.0f, -2.71022797f, 2.43987727f, -0.729461014f}},
+    { 48000.0f,
+      0.5f,
+      { 0.623455584f, -1.792207f, 1.71793652f, -0.549185097f },
+      { 1.0f, -2.79414177f, 2.59266567f, -0.798517048f } },
+    { 44100.0f,
+      0.5f,
+      { 0.621258855f, -1.77910161f, 1.69899285f, -0.541150093f },
+      { 1.0f, -2.77754164f, 2.56022859f, -0.782678485f } },
+    { 48000.0f,
+      0.0f,
+      { 0.0173096359f, -0.0147705246f, -0.0173096359f, 0.0147705246f },
+      { 1.0f, -2.71022797f, 2.43987727f, -0.729461014f } },
 };
 
 TEST(ToneStack, CoefficientsReproduceExactly)
@@ -230,7 +236,7 @@ TEST(ToneStack, ShortBlocksAreShiftedIntoTheHistory)
     auto ref = makeStack(44100.0f, 0.5f, 0.8f, 0.3f);
     toneStackProcess(*ref, whole.data(), 4000);
 
-    for (int len : {1, 2, 3, 4})
+    for (int len : { 1, 2, 3, 4 })
     {
         auto s = makeStack(44100.0f, 0.5f, 0.8f, 0.3f);
         auto split = in;

@@ -5,7 +5,13 @@
 
 namespace
 {
-enum class Look { knob, batSwitch, pushButton, cabinet };
+enum class Look
+{
+    knob,
+    batSwitch,
+    pushButton,
+    cabinet
+};
 
 struct ControlRow
 {
@@ -43,9 +49,12 @@ bool hasLook(juce::Component& component, Look look)
     switch (look)
     {
     case Look::knob:
-    case Look::batSwitch: return typeid(lookAndFeel) == typeid(KnobAndToggle);
-    case Look::pushButton: return typeid(lookAndFeel) == typeid(SelectAndPushToggle);
-    case Look::cabinet: return typeid(lookAndFeel) == typeid(ForcePopupsInParentWindow);
+    case Look::batSwitch:
+        return typeid(lookAndFeel) == typeid(KnobAndToggle);
+    case Look::pushButton:
+        return typeid(lookAndFeel) == typeid(SelectAndPushToggle);
+    case Look::cabinet:
+        return typeid(lookAndFeel) == typeid(ForcePopupsInParentWindow);
     }
     return false;
 }
@@ -57,9 +66,9 @@ struct CabinetEntry
 };
 
 const CabinetEntry kCabinetEntries[] = {
-    { "none", 1 },    { "1x12", 0 },    { "US C12", 2 },  { "US EMI", 3 },   { "US C90", 4 },  { "2x15", 0 },
-    { "US JBL", 5 },  { "2x12", 0 },    { "UK BLUE", 6 }, { "US MATCH", 7 }, { "US C12", 8 },  { "4x10", 0 },
-    { "US BASS", 9 }, { "4x12", 0 },    { "UK 75W", 10 }, { "UK 25W", 11 },  { "UK 1960", 12 }, { "UK FANE", 13 },
+    { "none", 1 },    { "1x12", 0 }, { "US C12", 2 },  { "US EMI", 3 },   { "US C90", 4 },   { "2x15", 0 },
+    { "US JBL", 5 },  { "2x12", 0 }, { "UK BLUE", 6 }, { "US MATCH", 7 }, { "US C12", 8 },   { "4x10", 0 },
+    { "US BASS", 9 }, { "4x12", 0 }, { "UK 75W", 10 }, { "UK 25W", 11 },  { "UK 1960", 12 }, { "UK FANE", 13 },
 };
 
 using EditorConstructionTest = EditorTest;
@@ -116,9 +125,9 @@ TEST_F(EditorConstructionTest, CabinetSelectorListsItemsAndHeadings)
     EXPECT_EQ(cabinet.getTextWhenNothingSelected(), "None");
     EXPECT_EQ(cabinet.getTextWhenNoChoicesAvailable(), "(no choices)");
     EXPECT_EQ(cabinet.findColour(juce::ComboBox::backgroundColourId), juce::Colour(0xff1b1b1e));
-    for (auto colourId : { juce::ComboBox::textColourId, juce::ComboBox::outlineColourId,
-                           juce::ComboBox::focusedOutlineColourId, juce::ComboBox::buttonColourId,
-                           juce::ComboBox::arrowColourId })
+    for (auto colourId :
+         { juce::ComboBox::textColourId, juce::ComboBox::outlineColourId, juce::ComboBox::focusedOutlineColourId,
+           juce::ComboBox::buttonColourId, juce::ComboBox::arrowColourId })
         EXPECT_EQ(cabinet.findColour(colourId), juce::Colour(0xff9e9e9e)) << colourId;
 
     std::vector<CabinetEntry> listed;

@@ -53,14 +53,10 @@ struct SizeCase
     int requestedWidth, requestedHeight, width, height;
 };
 
-void PrintTo(const SizeCase& size, std::ostream* out)
-{
-    *out << size.requestedWidth << " x " << size.requestedHeight;
-}
+void PrintTo(const SizeCase& size, std::ostream* out) { *out << size.requestedWidth << " x " << size.requestedHeight; }
 
 class EditorSizeTest : public EditorTest, public ::testing::WithParamInterface<SizeCase>
-{
-};
+{};
 
 // The width decides: the editor holds 950:400, the canvas scaled by width / 950.
 TEST_P(EditorSizeTest, HoldsTheAspectWithTheWidthDeciding)
@@ -79,13 +75,13 @@ TEST_P(EditorSizeTest, HoldsTheAspectWithTheWidthDeciding)
 }
 
 INSTANTIATE_TEST_SUITE_P(Requests, EditorSizeTest,
-                         ::testing::Values(SizeCase { 950, 400, 950, 400 }, SizeCase { 1900, 800, 1900, 800 },
-                                           SizeCase { 1900, 400, 1900, 800 }, SizeCase { 475, 300, 475, 200 },
-                                           SizeCase { 1000, 400, 1000, 421 }, SizeCase { 953, 400, 952, 400 }),
+                         ::testing::Values(SizeCase{ 950, 400, 950, 400 }, SizeCase{ 1900, 800, 1900, 800 },
+                                           SizeCase{ 1900, 400, 1900, 800 }, SizeCase{ 475, 300, 475, 200 },
+                                           SizeCase{ 1000, 400, 1000, 421 }, SizeCase{ 953, 400, 952, 400 }),
                          [](const auto& testCase) {
                              const auto& size = testCase.param;
                              return std::to_string(size.requestedWidth) + "x" + std::to_string(size.requestedHeight)
-                                    + "_gives_" + std::to_string(size.width) + "x" + std::to_string(size.height);
+                                 + "_gives_" + std::to_string(size.width) + "x" + std::to_string(size.height);
                          });
 
 TEST_F(EditorLayoutTest, ReverbKnobCoversItsScaledPlaceAt1900)
@@ -98,7 +94,8 @@ TEST_F(EditorLayoutTest, ReverbKnobCoversItsScaledPlaceAt1900)
 // The face of every caption: DejaVu Sans Bold, as the background's printed captions.
 juce::Font expectedCaptionFont(float height)
 {
-    return juce::Font(juce::Typeface::createSystemTypefaceFor(kCaptionFontTtf, static_cast<size_t>(kCaptionFontTtfSize)))
+    return juce::Font(
+               juce::Typeface::createSystemTypefaceFor(kCaptionFontTtf, static_cast<size_t>(kCaptionFontTtfSize)))
         .withHeight(height);
 }
 
@@ -152,10 +149,11 @@ TEST_F(EditorLayoutTest, PaintsBackgroundJackAndCaptionsInTheCaptionFace)
 
 double relativeLuminance(juce::Colour colour)
 {
-    const auto linear = [](float channel)
-    { return channel <= 0.03928f ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4); };
+    const auto linear = [](float channel) {
+        return channel <= 0.03928f ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+    };
     return 0.2126 * linear(colour.getFloatRed()) + 0.7152 * linear(colour.getFloatGreen())
-           + 0.0722 * linear(colour.getFloatBlue());
+        + 0.0722 * linear(colour.getFloatBlue());
 }
 
 double contrast(juce::Colour a, juce::Colour b)
@@ -177,8 +175,8 @@ TEST(EditorTextContrastTest, EveryTextStandsOutFromWhatLiesBehindIt)
     };
     std::vector<TextCase> cases;
     for (const auto& caption : EditorLayout::kCaptions)
-        cases.push_back({ caption.text, juce::Colour(caption.colour),
-                          { caption.x, caption.y, caption.width, caption.height } });
+        cases.push_back(
+            { caption.text, juce::Colour(caption.colour), { caption.x, caption.y, caption.width, caption.height } });
     for (const auto& link : { EditorLayout::kSiteLink, EditorLayout::kDonateLink })
         cases.push_back({ link.name, juce::Colour(0xffb4b4b4), { link.x, link.y, link.width, link.height } });
     for (const auto& text : cases)
@@ -190,8 +188,8 @@ TEST(EditorTextContrastTest, EveryTextStandsOutFromWhatLiesBehindIt)
                     lightest = background.getPixelAt(x, y);
         EXPECT_GE(contrast(text.colour, lightest), 4.5) << text.what;
     }
-    for (const auto& [what, ink] : { std::pair { "cabinet text", EditorLayout::kInsetText },
-                                     std::pair { "menu heading", EditorLayout::kDimInk } })
+    for (const auto& [what, ink] :
+         { std::pair{ "cabinet text", EditorLayout::kInsetText }, std::pair{ "menu heading", EditorLayout::kDimInk } })
         EXPECT_GE(contrast(juce::Colour(ink), juce::Colour(EditorLayout::kInset)), 4.5) << what;
     EXPECT_GE(contrast(juce::Colour(EditorLayout::kInk), juce::Colour(EditorLayout::kHighlight)), 4.5);
 }
@@ -221,8 +219,8 @@ TEST(EditorClearanceTest, CaptionsControlsCornerCapsAndResizeGripKeepApart)
         items.push_back({ placement.name, boundsOf(placement) });
     for (const auto& placement : EditorLayout::kToggles)
         items.push_back({ placement.name, boundsOf(placement) });
-    for (const auto& placement : { EditorLayout::kCabinet, EditorLayout::kJack, EditorLayout::kSiteLink,
-                                   EditorLayout::kDonateLink })
+    for (const auto& placement :
+         { EditorLayout::kCabinet, EditorLayout::kJack, EditorLayout::kSiteLink, EditorLayout::kDonateLink })
         items.push_back({ placement.name, boundsOf(placement) });
 
     for (const auto& caption : EditorLayout::kCaptions)

@@ -27,8 +27,8 @@ TEST(EditorLifetimeTest, OpensAndClosesWhileAnotherThreadProcessesAndRestores)
     processor.prepareToPlay(48000.0, 256);
     const juce::MemoryBlock states[] = { stateWith(0.2f), stateWith(0.8f) };
 
-    std::atomic<bool> running { true };
-    std::atomic<int> blocks { 0 };
+    std::atomic<bool> running{ true };
+    std::atomic<int> blocks{ 0 };
     std::thread audio([&] {
         juce::AudioBuffer<float> buffer(2, 256);
         juce::MidiBuffer midi;
@@ -58,7 +58,7 @@ TEST(EditorLifetimeTest, OpensAndClosesWhileAnotherThreadProcessesAndRestores)
             flag.store(false);
             thread.join();
         }
-    } join { running, audio };
+    } join{ running, audio };
 
     for (int round = 0; round < 12; ++round)
     {
@@ -73,7 +73,7 @@ TEST(EditorLifetimeTest, OpensAndClosesWhileAnotherThreadProcessesAndRestores)
         dynamic_cast<juce::ComboBox&>(*controls[18]).setSelectedId(2 + round % 12, juce::sendNotificationSync);
         if (round % 4 == 0)
             opened.setSize(1900, 800);
-        pumpMessages(round % 2 == 0 ? 40 : 5);  // sometimes closed before the first tick
+        pumpMessages(round % 2 == 0 ? 40 : 5);                    // sometimes closed before the first tick
         opened.createComponentSnapshot(opened.getLocalBounds());  // paints every control
 
         closeEditor(processor, editor);

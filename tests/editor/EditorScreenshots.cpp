@@ -50,10 +50,10 @@ int main(int argc, char** argv)
         {
             editor->setSize(width, width * 400 / 950);
             // The editor is opaque: drop the alpha channel, which keeps the files smaller.
-            const auto image = editor->createComponentSnapshot(editor->getLocalBounds()).convertedToFormat(juce::Image::RGB);
+            const auto image =
+                editor->createComponentSnapshot(editor->getLocalBounds()).convertedToFormat(juce::Image::RGB);
             const auto name = juce::String("editor-") + juce::String(editor->getWidth()) + "x"
-                              + juce::String(editor->getHeight()) + (flipped ? "-switches-flipped" : "-default")
-                              + ".png";
+                + juce::String(editor->getHeight()) + (flipped ? "-switches-flipped" : "-default") + ".png";
             const auto file = directory.getChildFile(name);
             ok = writePng(image, file) && ok;
             std::cout << file.getFullPathName() << '\n';

@@ -49,7 +49,7 @@ private:
 
 struct RecordedKnob
 {
-    juce::Image image { juce::Image::ARGB, 1, 1, true };
+    juce::Image image{ juce::Image::ARGB, 1, 1, true };
     std::vector<RecordingRenderer::Fill> fills;
     std::vector<juce::Rectangle<float>> shadowMasks;
 };
@@ -110,23 +110,28 @@ TEST(EditorKnobDrawingTest, EightyPixelKnobHasTheWorkedExampleGeometry)
     EXPECT_EQ(knob.fills[0].fill.colour, juce::Colours::antiquewhite);
 
     expectCircle(knob.fills[1].bounds, cx, cy, 32.148);
-    expectRadial(knob.fills[1].fill, 0xff8c8c8c, 40.0f - 0.7f * 32.148f, 41.84f - 0.7f * 32.148f, 0xff0f0f0f, 40.0f, 41.84f);
+    expectRadial(knob.fills[1].fill, 0xff8c8c8c, 40.0f - 0.7f * 32.148f, 41.84f - 0.7f * 32.148f, 0xff0f0f0f, 40.0f,
+                 41.84f);
     expectCircle(knob.fills[2].bounds, cx, cy, 30.456);
-    expectRadial(knob.fills[2].fill, 0xffc8c8c8, 40.0f - 0.7f * 30.456f, 41.84f - 0.7f * 30.456f, 0xff0f0f0f, 40.0f, 41.84f);
+    expectRadial(knob.fills[2].fill, 0xffc8c8c8, 40.0f - 0.7f * 30.456f, 41.84f - 0.7f * 30.456f, 0xff0f0f0f, 40.0f,
+                 41.84f);
 
     // Numerals: 4.7376 x 6.768 with their top at 13.384; numeral 0 upright under the mark.
     expectRect(knob.fills[3].bounds, cx - 4.7376 / 2, 13.384, 4.7376, 6.768);
     for (int j = 0; j <= 10; ++j)
-        EXPECT_EQ(knob.fills[static_cast<size_t>(3 + j)].fill.colour, j == 5 ? juce::Colours::red : juce::Colours::whitesmoke)
+        EXPECT_EQ(knob.fills[static_cast<size_t>(3 + j)].fill.colour,
+                  j == 5 ? juce::Colours::red : juce::Colours::whitesmoke)
             << j;
     // The scale rises counter-clockwise: at sliderPos 0 numerals 1 to 4 stand left of the mark.
     for (int j = 1; j <= 4; ++j)
         EXPECT_LT(knob.fills[static_cast<size_t>(3 + j)].bounds.getCentreX(), cx - 5.0) << j;
 
     expectCircle(knob.fills[14].bounds, cx, cy, 18.2736);
-    expectRadial(knob.fills[14].fill, 0xffc8c8c8, 40.0f - 0.7f * 18.2736f, 41.84f - 0.7f * 18.2736f, 0xff1e1e1e, 40.0f, 41.84f);
+    expectRadial(knob.fills[14].fill, 0xffc8c8c8, 40.0f - 0.7f * 18.2736f, 41.84f - 0.7f * 18.2736f, 0xff1e1e1e, 40.0f,
+                 41.84f);
     expectCircle(knob.fills[15].bounds, cx, cy, 14.61888);
-    expectRadial(knob.fills[15].fill, 0xffffffff, 40.0f - 0.5f * 14.61888f, 41.84f - 0.5f * 14.61888f, 0xff969696, 50.0f, 51.84f);
+    expectRadial(knob.fills[15].fill, 0xffffffff, 40.0f - 0.5f * 14.61888f, 41.84f - 0.5f * 14.61888f, 0xff969696,
+                 50.0f, 51.84f);
 
     // Knurl: bars 2 wide and 29.238 long through the centre; at sliderPos 0 one of them is
     // vertical, so the star reaches exactly the inner cap's radius above and below the centre.
@@ -163,14 +168,10 @@ struct MarkCase
     double widthInR;  // the numeral box's width as a share of R
 };
 
-void PrintTo(const MarkCase& mark, std::ostream* out)
-{
-    *out << "sliderPos " << mark.sliderPos;
-}
+void PrintTo(const MarkCase& mark, std::ostream* out) { *out << "sliderPos " << mark.sliderPos; }
 
 class EditorKnobNumeralTest : public ::testing::TestWithParam<MarkCase>
-{
-};
+{};
 
 // Reads the picture below the index mark: the numeral there is red only for 5, and its bright
 // pixels span the width of its own box (numeral 10's box is wider than 0's).
@@ -214,9 +215,10 @@ TEST_P(EditorKnobNumeralTest, ShowsTheValueOnTheTenStepScale)
 }
 
 INSTANTIATE_TEST_SUITE_P(SliderPositions, EditorKnobNumeralTest,
-                         ::testing::Values(MarkCase { 0.0f, false, 0.14 }, MarkCase { 0.5f, true, 0.14 },
-                                           MarkCase { 1.0f, false, 0.2 }),
+                         ::testing::Values(MarkCase{ 0.0f, false, 0.14 }, MarkCase{ 0.5f, true, 0.14 },
+                                           MarkCase{ 1.0f, false, 0.2 }),
                          [](const auto& testCase) {
-                             return "sliderPos_" + std::to_string(static_cast<int>(testCase.param.sliderPos * 10)) + "_tenths";
+                             return "sliderPos_" + std::to_string(static_cast<int>(testCase.param.sliderPos * 10))
+                                 + "_tenths";
                          });
 }

@@ -26,10 +26,7 @@ float paintedCaptionY(const char* text)
     return 0.0f;
 }
 
-void PrintTo(const SwitchCase& row, std::ostream* out)
-{
-    *out << row.id;
-}
+void PrintTo(const SwitchCase& row, std::ostream* out) { *out << row.id; }
 
 float luminance(juce::Colour colour)
 {
@@ -54,8 +51,7 @@ float leverY(const juce::Image& shown, const juce::Image& other, juce::Rectangle
 }
 
 class EditorSwitchReadingTest : public EditorTest, public ::testing::WithParamInterface<SwitchCase>
-{
-};
+{};
 
 TEST_P(EditorSwitchReadingTest, LeverPointsAtTheCaptionOfItsState)
 {
@@ -94,8 +90,8 @@ TEST_P(EditorSwitchReadingTest, LeverPointsAtTheCaptionOfItsState)
 // Captions: "CLEAN" and "DRIVE" printed left of the channel switch's rows, "I" and "II" beside
 // the reverb type switch, "Dark" and "Bright" painted above and below the bright switch.
 INSTANTIATE_TEST_SUITE_P(Switches, EditorSwitchReadingTest,
-                         ::testing::Values(SwitchCase { "chanelDrive", 95.0f, 185.0f },
-                                           SwitchCase { "reverbType2", 110.0f, 136.0f },
-                                           SwitchCase { "bright", 0.0f, 0.0f, "Dark", "Bright" }),
+                         ::testing::Values(SwitchCase{ "chanelDrive", 95.0f, 185.0f },
+                                           SwitchCase{ "reverbType2", 110.0f, 136.0f },
+                                           SwitchCase{ "bright", 0.0f, 0.0f, "Dark", "Bright" }),
                          [](const auto& testCase) { return std::string(testCase.param.id); });
 }

@@ -15,10 +15,7 @@ struct ToggleCase
     int offSize;
 };
 
-void PrintTo(const ToggleCase& toggle, std::ostream* out)
-{
-    *out << toggle.id;
-}
+void PrintTo(const ToggleCase& toggle, std::ostream* out) { *out << toggle.id; }
 
 // The picture stretched to the button's exact size, drawn at its origin.
 juce::Image expectedFace(const unsigned char* png, int size, int width, int height)
@@ -41,8 +38,7 @@ bool samePixels(const juce::Image& a, const juce::Image& b)
 }
 
 class EditorToggleLookTest : public EditorTest, public ::testing::WithParamInterface<ToggleCase>
-{
-};
+{};
 
 TEST_P(EditorToggleLookTest, PictureFollowsTheStateNotHoverOrPress)
 {
@@ -56,7 +52,8 @@ TEST_P(EditorToggleLookTest, PictureFollowsTheStateNotHoverOrPress)
     const auto offFace = expectedFace(row.offPicture, row.offSize, row.width, row.height);
     ASSERT_FALSE(samePixels(onFace, offFace));
 
-    auto& ranged = dynamic_cast<juce::RangedAudioParameter&>(*processor->getParameters()[Access::controls(opened).indexOf(&toggle)]);
+    auto& ranged = dynamic_cast<juce::RangedAudioParameter&>(
+        *processor->getParameters()[Access::controls(opened).indexOf(&toggle)]);
     for (const bool on : { false, true, false })
     {
         ranged.setValueNotifyingHost(on ? 1.0f : 0.0f);
@@ -72,13 +69,16 @@ TEST_P(EditorToggleLookTest, PictureFollowsTheStateNotHoverOrPress)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Toggles, EditorToggleLookTest,
-    ::testing::Values(
-        ToggleCase { "chanelDrive", 52, 52, kBatSwitchDownPng, kBatSwitchDownPngSize, kBatSwitchUpPng, kBatSwitchUpPngSize },
-        ToggleCase { "bright", 52, 52, kBatSwitchDownPng, kBatSwitchDownPngSize, kBatSwitchUpPng, kBatSwitchUpPngSize },
-        ToggleCase { "reverbType2", 42, 42, kBatSwitchDownPng, kBatSwitchDownPngSize, kBatSwitchUpPng, kBatSwitchUpPngSize },
-        ToggleCase { "boost", 25, 32, kLedButtonLitPng, kLedButtonLitPngSize, kLedButtonDarkPng, kLedButtonDarkPngSize },
-        ToggleCase { "hqReverb", 25, 32, kLedButtonLitPng, kLedButtonLitPngSize, kLedButtonDarkPng, kLedButtonDarkPngSize }),
-    [](const auto& testCase) { return std::string(testCase.param.id); });
+INSTANTIATE_TEST_SUITE_P(Toggles, EditorToggleLookTest,
+                         ::testing::Values(ToggleCase{ "chanelDrive", 52, 52, kBatSwitchDownPng, kBatSwitchDownPngSize,
+                                                       kBatSwitchUpPng, kBatSwitchUpPngSize },
+                                           ToggleCase{ "bright", 52, 52, kBatSwitchDownPng, kBatSwitchDownPngSize,
+                                                       kBatSwitchUpPng, kBatSwitchUpPngSize },
+                                           ToggleCase{ "reverbType2", 42, 42, kBatSwitchDownPng, kBatSwitchDownPngSize,
+                                                       kBatSwitchUpPng, kBatSwitchUpPngSize },
+                                           ToggleCase{ "boost", 25, 32, kLedButtonLitPng, kLedButtonLitPngSize,
+                                                       kLedButtonDarkPng, kLedButtonDarkPngSize },
+                                           ToggleCase{ "hqReverb", 25, 32, kLedButtonLitPng, kLedButtonLitPngSize,
+                                                       kLedButtonDarkPng, kLedButtonDarkPngSize }),
+                         [](const auto& testCase) { return std::string(testCase.param.id); });
 }

@@ -71,16 +71,32 @@ const std::vector<Case>& cases()
           { { "boost", 1 }, { "bright", 0 }, { "preGainClean", 4.0f }, { "presence", 0.0f }, { "cab", 2 } },
           {} },
         { "clean-type2-lofi",
-          { { "reverb", 1.0f }, { "reverbType2", 1 }, { "cab", 5 }, { "preGainClean", 2.5f }, { "bassClean", 0.2f },
-            { "highClean", 0.9f }, { "volumeClean", 0.6f } },
+          { { "reverb", 1.0f },
+            { "reverbType2", 1 },
+            { "cab", 5 },
+            { "preGainClean", 2.5f },
+            { "bassClean", 0.2f },
+            { "highClean", 0.9f },
+            { "volumeClean", 0.6f } },
           {} },
         { "drive",
-          { { "chanelDrive", 1 }, { "preGainDrive", 7.0f }, { "presence", 1.0f }, { "cab", 13 }, { "reverb", 0.6f },
-            { "reverbType2", 1 }, { "hqReverb", 1 }, { "flavorDrive", 0.3f } },
+          { { "chanelDrive", 1 },
+            { "preGainDrive", 7.0f },
+            { "presence", 1.0f },
+            { "cab", 13 },
+            { "reverb", 0.6f },
+            { "reverbType2", 1 },
+            { "hqReverb", 1 },
+            { "flavorDrive", 0.3f } },
           {} },
         { "drive-dark-nocab",
-          { { "chanelDrive", 1 }, { "bright", 0 }, { "cab", 1 }, { "reverb", 0.8f }, { "hqReverb", 1 },
-            { "volumeDrive", 0.5f }, { "mediumDrive", 0.1f } },
+          { { "chanelDrive", 1 },
+            { "bright", 0 },
+            { "cab", 1 },
+            { "reverb", 0.8f },
+            { "hqReverb", 1 },
+            { "volumeDrive", 0.5f },
+            { "mediumDrive", 0.1f } },
           {} },
         { "automation-clean",
           { { "reverb", 0.7f }, { "preGainClean", 3.0f } },
@@ -156,8 +172,7 @@ Rendered render(double rate, int blockLength, const Case& c)
     for (int block = 0; block < blocks; ++block)
     {
         const int start = block * blockLength;
-        while (nextEvent < c.automation.size()
-               && static_cast<int>(c.automation[nextEvent].seconds * rate) <= start)
+        while (nextEvent < c.automation.size() && static_cast<int>(c.automation[nextEvent].seconds * rate) <= start)
             set(*p, c.automation[nextEvent++].change);
 
         buffer.clear();
@@ -235,8 +250,7 @@ void writeStored(const std::map<std::string, std::string>& rendered)
 }
 
 class GoldenOutput : public ::testing::TestWithParam<std::tuple<double, int>>
-{
-};
+{};
 
 TEST_P(GoldenOutput, MatchesStoredHashes)
 {
@@ -264,6 +278,6 @@ INSTANTIATE_TEST_SUITE_P(RatesAndBlocks, GoldenOutput,
                          ::testing::Combine(::testing::ValuesIn(kRates), ::testing::ValuesIn(kBlockLengths)),
                          [](const auto& test) {
                              return std::to_string(static_cast<int>(std::get<0>(test.param))) + "Hz_"
-                                    + std::to_string(std::get<1>(test.param));
+                                 + std::to_string(std::get<1>(test.param));
                          });
 }

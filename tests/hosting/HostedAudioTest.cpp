@@ -91,7 +91,8 @@ juce::AudioBuffer<float> sine(double rate, double seconds, double frequency, flo
 {
     juce::AudioBuffer<float> clip(1, static_cast<int>(rate * seconds));
     for (int i = 0; i < clip.getNumSamples(); ++i)
-        clip.setSample(0, i, level * static_cast<float>(std::sin(2.0 * juce::MathConstants<double>::pi * frequency * i / rate)));
+        clip.setSample(
+            0, i, level * static_cast<float>(std::sin(2.0 * juce::MathConstants<double>::pi * frequency * i / rate)));
     return clip;
 }
 
@@ -146,8 +147,7 @@ double spectralCentre(const std::vector<double>& bandsDb)
 }
 
 class HostedAudioTest : public ::testing::TestWithParam<Format>
-{
-};
+{};
 
 TEST_P(HostedAudioTest, EveryRateAndBlockLengthGivesSoundWithinRange)
 {
@@ -248,8 +248,8 @@ TEST_P(HostedAudioTest, BrightOffTiltsTheSpectrumAsTheVoicingCascadeDoes)
         setParameters(*plugin, { { "bright", brightOn ? 1.0f : 0.0f } }, 512);
         centre[brightOn] = spectralCentre(octaveBandsDb(brondavell::host::renderThrough(*plugin, input, 512), rate));
     }
-    EXPECT_GT(centre[0], centre[1] + 0.5) << "spectral centre in octaves above 125 Hz, bright off " << centre[0]
-                                          << ", on " << centre[1];
+    EXPECT_GT(centre[0], centre[1] + 0.5)
+        << "spectral centre in octaves above 125 Hz, bright off " << centre[0] << ", on " << centre[1];
 }
 
 TEST_P(HostedAudioTest, DriveChannelDistortsMoreThanClean)
@@ -300,11 +300,11 @@ TEST_P(HostedAudioTest, SaveAndRestoreBringEveryParameterBack)
         auto* parameter = brondavell::host::findParameter(*plugin, ids[i]);
         ASSERT_NE(parameter, nullptr) << ids[i];
         const bool onOff = juce::String(ids[i]) == "reverbType2" || juce::String(ids[i]) == "chanelDrive"
-                           || juce::String(ids[i]) == "bright" || juce::String(ids[i]) == "hqReverb"
-                           || juce::String(ids[i]) == "boost";
-        chosen.push_back(onOff ? 1.0f - parameter->getDefaultValue()
-                               : juce::String(ids[i]) == "cab" ? 5.0f / 12.0f
-                                                               : static_cast<float>(i + 1) / 21.0f);
+            || juce::String(ids[i]) == "bright" || juce::String(ids[i]) == "hqReverb"
+            || juce::String(ids[i]) == "boost";
+        chosen.push_back(onOff                               ? 1.0f - parameter->getDefaultValue()
+                             : juce::String(ids[i]) == "cab" ? 5.0f / 12.0f
+                                                             : static_cast<float>(i + 1) / 21.0f);
     }
     setAll([&](size_t i) { return chosen[i]; });
     juce::MemoryBlock saved;

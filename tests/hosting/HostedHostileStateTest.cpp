@@ -96,9 +96,10 @@ std::vector<std::pair<juce::String, juce::MemoryBlock>> hostileStates()
         { "open reference at the end", block("<a>&#x", 6) },
         { "instruction behind the zero", block(std::string("<a>\0<?x<?x <?", 13) + "\0", 14) },
         { "instruction loop", block("<?x-9\"?> <b> <bron$ave<?>rondave<?>xml ", 39) },
-        { "cut-off state", block("<?xml version=\"1.0\" encoding=\"UTF-8\"?> <BRONDAVELLSETTINGS preGainClean=\"0.7\" "
-                                 "bassClean=\"0.9\"",
-                                 426) },
+        { "cut-off state",
+          block("<?xml version=\"1.0\" encoding=\"UTF-8\"?> <BRONDAVELLSETTINGS preGainClean=\"0.7\" "
+                "bassClean=\"0.9\"",
+                426) },
         { "negative length", block("<BRONDAVELLSETTINGS/>", 0x80000000u) },
     };
     std::mt19937 random(5);
@@ -140,8 +141,7 @@ juce::MemoryBlock forHost(Format format, const juce::MemoryBlock& hostState, con
 }
 
 class HostedHostileStateTest : public ::testing::TestWithParam<Format>
-{
-};
+{};
 
 TEST_P(HostedHostileStateTest, RestoresReturnInTimeAndThePluginWorksOn)
 {

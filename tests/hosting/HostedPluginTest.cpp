@@ -15,15 +15,24 @@ struct HostedParameterRow
 };
 
 const HostedParameterRow kPublishedParameters[] = {
-    { "preGainClean", "Pre Gain Clean", 0.0f, 10.0f, 0.1f },  { "preGainDrive", "Pre Gain Drive", 0.33f, 10.0f, 0.482937f },
-    { "flavorDrive", "Flavor Drive", 0.0f, 2.0f, 0.5f },      { "bassClean", "Bass Clean", 0.0f, 1.0f, 0.5f },
-    { "mediumClean", "Medium Clean", 0.0f, 1.0f, 0.5f },      { "highClean", "High Clean", 0.0f, 1.0f, 0.5f },
-    { "bassDrive", "Bass Drive", 0.0f, 1.0f, 0.5f },          { "mediumDrive", "Medium Drive", 0.0f, 1.0f, 0.5f },
-    { "highDrive", "High Drive", 0.0f, 1.0f, 0.5f },          { "volumeClean", "Volume Clean", 0.0f, 1.0f, 0.8f },
-    { "volumeDrive", "Volume DRive", 0.0f, 2.0f, 0.5f },      { "presence", "Presence", 0.0f, 1.0f, 0.5f },
-    { "reverb", "Reverb", 0.0f, 1.0f, 0.0f },                 { "reverbType2", "Reverb Type", 0.0f, 1.0f, 0.0f },
-    { "chanelDrive", "Chanel", 0.0f, 1.0f, 0.0f },            { "bright", "Bright", 0.0f, 1.0f, 1.0f },
-    { "hqReverb", "HQ reverb", 0.0f, 1.0f, 0.0f },            { "boost", "boost", 0.0f, 1.0f, 0.0f },
+    { "preGainClean", "Pre Gain Clean", 0.0f, 10.0f, 0.1f },
+    { "preGainDrive", "Pre Gain Drive", 0.33f, 10.0f, 0.482937f },
+    { "flavorDrive", "Flavor Drive", 0.0f, 2.0f, 0.5f },
+    { "bassClean", "Bass Clean", 0.0f, 1.0f, 0.5f },
+    { "mediumClean", "Medium Clean", 0.0f, 1.0f, 0.5f },
+    { "highClean", "High Clean", 0.0f, 1.0f, 0.5f },
+    { "bassDrive", "Bass Drive", 0.0f, 1.0f, 0.5f },
+    { "mediumDrive", "Medium Drive", 0.0f, 1.0f, 0.5f },
+    { "highDrive", "High Drive", 0.0f, 1.0f, 0.5f },
+    { "volumeClean", "Volume Clean", 0.0f, 1.0f, 0.8f },
+    { "volumeDrive", "Volume DRive", 0.0f, 2.0f, 0.5f },
+    { "presence", "Presence", 0.0f, 1.0f, 0.5f },
+    { "reverb", "Reverb", 0.0f, 1.0f, 0.0f },
+    { "reverbType2", "Reverb Type", 0.0f, 1.0f, 0.0f },
+    { "chanelDrive", "Chanel", 0.0f, 1.0f, 0.0f },
+    { "bright", "Bright", 0.0f, 1.0f, 1.0f },
+    { "hqReverb", "HQ reverb", 0.0f, 1.0f, 0.0f },
+    { "boost", "boost", 0.0f, 1.0f, 0.0f },
     { "cab", "Cabinet", 1.0f, 13.0f, 7.0f / 12.0f },
 };
 
@@ -51,8 +60,7 @@ float plainFromText(const juce::String& text)
 }
 
 class HostedPluginTest : public ::testing::TestWithParam<Format>
-{
-};
+{};
 
 TEST_P(HostedPluginTest, PublishesItsNameAndParameters)
 {

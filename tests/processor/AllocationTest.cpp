@@ -5,7 +5,6 @@
 #include "CountingAllocator.h"
 #include "ProcessorTestAccess.h"
 
-
 namespace
 {
 using namespace brondavell::test;

@@ -63,8 +63,12 @@ std::vector<float> render(BrondavellJuceAudioProcessor& p, float level, float ba
 
 TEST(BadInputTest, BadSamplesCountAsSilenceAndLeaveNoTrace)
 {
-    const float bad[] = { std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
-                          -std::numeric_limits<float>::infinity(), 3.0e38f, -1.7e38f, 1.0e6f * 1.0000001f };
+    const float bad[] = { std::numeric_limits<float>::quiet_NaN(),
+                          std::numeric_limits<float>::infinity(),
+                          -std::numeric_limits<float>::infinity(),
+                          3.0e38f,
+                          -1.7e38f,
+                          1.0e6f * 1.0000001f };
     for (const double rate : kRates)
         for (const auto& setting : kSettings)
             for (const float value : bad)

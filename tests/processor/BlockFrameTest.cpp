@@ -31,7 +31,7 @@ bool sameChannel(const juce::AudioBuffer<float>& a, int channelA, const juce::Au
 {
     return std::memcmp(a.getReadPointer(channelA), b.getReadPointer(channelB),
                        sizeof(float) * static_cast<size_t>(a.getNumSamples()))
-           == 0;
+        == 0;
 }
 
 bool silent(const juce::AudioBuffer<float>& buffer, int channel)
@@ -84,8 +84,13 @@ TEST(BlockFrameTest, RefusedBlocksPassThrough)
         bool bookkeeping;  // lastBlockSize takes the block's length
     };
     const Case cases[] = {
-        { 48000.0, 8193, false }, { 96000.0, 16384, false }, { 96000.5, 512, true }, { 22050.0, 512, true },
-        { 64000.0, 512, true },   { 0.0, 256, true },        { std::numeric_limits<double>::quiet_NaN(), 128, true },
+        { 48000.0, 8193, false },
+        { 96000.0, 16384, false },
+        { 96000.5, 512, true },
+        { 22050.0, 512, true },
+        { 64000.0, 512, true },
+        { 0.0, 256, true },
+        { std::numeric_limits<double>::quiet_NaN(), 128, true },
     };
     for (const auto& c : cases)
     {
@@ -184,9 +189,8 @@ TEST(BlockFrameTest, WriteOutClipsAndPassesNaN)
         float clipped;
     };
     const Case cases[] = {
-        { 100.0f, false, 1.0f }, { -100.0f, false, -1.0f }, { kInf, false, 1.0f },
-        { -kInf, false, -1.0f }, { 0.5f, true, 0.0f },      { -0.99f, true, 0.0f },
-        { kNaN, true, 0.0f },
+        { 100.0f, false, 1.0f }, { -100.0f, false, -1.0f }, { kInf, false, 1.0f }, { -kInf, false, -1.0f },
+        { 0.5f, true, 0.0f },    { -0.99f, true, 0.0f },    { kNaN, true, 0.0f },
     };
     for (const auto& c : cases)
     {
@@ -221,8 +225,10 @@ TEST(BlockFrameTest, SamplesBeyondTheResampledCountHoldTheLastSample)
         const char* upsampler;
         int length;
     };
-    const Case cases[] = { { 96000.0, "mainUpsampler2", 511 }, { 88200.0, "mainUpsampler2", 1 },
-                           { 192000.0, "mainUpsampler4", 510 }, { 176400.0, "mainUpsampler4", 3 },
+    const Case cases[] = { { 96000.0, "mainUpsampler2", 511 },
+                           { 88200.0, "mainUpsampler2", 1 },
+                           { 192000.0, "mainUpsampler4", 510 },
+                           { 176400.0, "mainUpsampler4", 3 },
                            { 192000.0, "mainUpsampler4", 7 } };
     for (const auto& c : cases)
     {

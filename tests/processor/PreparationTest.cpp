@@ -14,9 +14,9 @@ struct RateCase
 };
 
 const RateCase kRateCases[] = {
-    { 44100.0, kBaseRate44100 }, { 88200.0, kBaseRate44100 },    { 176400.0, kBaseRate44100 },
-    { 32000.0, kBaseRate44100 }, { 47999.99, kBaseRate44100 },   { 48000.5, kBaseRate44100 },
-    { 0.0, kBaseRate44100 },     { 48000.0, kBaseRate48000 },    { 96000.0, kBaseRate48000 },
+    { 44100.0, kBaseRate44100 },  { 88200.0, kBaseRate44100 },  { 176400.0, kBaseRate44100 },
+    { 32000.0, kBaseRate44100 },  { 47999.99, kBaseRate44100 }, { 48000.5, kBaseRate44100 },
+    { 0.0, kBaseRate44100 },      { 48000.0, kBaseRate48000 },  { 96000.0, kBaseRate48000 },
     { 192000.0, kBaseRate48000 },
 };
 
@@ -89,12 +89,18 @@ TEST(PreparationTest, FirstOrderCoefficientsAndToneStackConstants)
         float at44100, at48000;
     };
     const FilterRow rows[] = {
-        { "driveLowPass1", true, 0.587587833f, 0.566911519f },     { "driveLowPass2", true, 0.587587833f, 0.566911519f },
-        { "driveHighPass1", false, 0.992926538f, 0.99349761f },    { "driveHighPass2", false, 0.992926538f, 0.99349761f },
-        { "presenceLowPass1", true, 0.416017234f, 0.395587236f },  { "presenceLowPass2", true, 0.416017234f, 0.395587236f },
-        { "presenceHighPass1", false, 0.667260289f, 0.68580097f }, { "presenceHighPass2", false, 0.667260289f, 0.68580097f },
-        { "inputHighPass1", false, 0.988730371f, 0.9896366f },     { "inputHighPass2", false, 0.988730371f, 0.9896366f },
-        { "outputHighPass1", false, 0.994333267f, 0.994791269f },  { "outputHighPass2", false, 0.994333267f, 0.994791269f },
+        { "driveLowPass1", true, 0.587587833f, 0.566911519f },
+        { "driveLowPass2", true, 0.587587833f, 0.566911519f },
+        { "driveHighPass1", false, 0.992926538f, 0.99349761f },
+        { "driveHighPass2", false, 0.992926538f, 0.99349761f },
+        { "presenceLowPass1", true, 0.416017234f, 0.395587236f },
+        { "presenceLowPass2", true, 0.416017234f, 0.395587236f },
+        { "presenceHighPass1", false, 0.667260289f, 0.68580097f },
+        { "presenceHighPass2", false, 0.667260289f, 0.68580097f },
+        { "inputHighPass1", false, 0.988730371f, 0.9896366f },
+        { "inputHighPass2", false, 0.988730371f, 0.9896366f },
+        { "outputHighPass1", false, 0.994333267f, 0.994791269f },
+        { "outputHighPass2", false, 0.994333267f, 0.994791269f },
     };
     struct StackConstants
     {
@@ -189,9 +195,9 @@ TEST(PreparationTest, ClearsFilterStatesButKeepsToneStackHistories)
         EXPECT_EQ(Access::filter(*p, name)->x1, 0.0f);
         EXPECT_EQ(Access::filter(*p, name)->y1, 0.0f);
     }
-    for (const auto* cascade : { &Access::darkening(*p), &Access::cabinetFilter(*p), &Access::cabinetLowPass(*p),
-                                 &Access::resampler(*p, "mainDownsampler2")->cascade,
-                                 &Access::resampler(*p, "mainUpsampler2")->cascade })
+    for (const auto* cascade :
+         { &Access::darkening(*p), &Access::cabinetFilter(*p), &Access::cabinetLowPass(*p),
+           &Access::resampler(*p, "mainDownsampler2")->cascade, &Access::resampler(*p, "mainUpsampler2")->cascade })
         for (int s = 0; s < cascade->nSections; ++s)
         {
             EXPECT_EQ(cascade->state[s].z1, 0.0f);

@@ -7,7 +7,12 @@
 
 namespace
 {
-enum class Kind { continuous, onOff, integer };
+enum class Kind
+{
+    continuous,
+    onOff,
+    integer
+};
 
 struct ParameterRow
 {
@@ -78,20 +83,20 @@ TEST_F(ProcessorClassTest, ParameterTableInIndexOrder)
 
         switch (row.kind)
         {
-            case Kind::continuous:
-                ASSERT_NE(dynamic_cast<juce::AudioParameterFloat*>(ranged), nullptr);
-                EXPECT_EQ(dynamic_cast<juce::AudioParameterFloat*>(ranged)->get(), row.defaultPlain);
-                EXPECT_EQ(range.interval, 0.01f);
-                break;
-            case Kind::onOff:
-                ASSERT_NE(dynamic_cast<juce::AudioParameterBool*>(ranged), nullptr);
-                EXPECT_EQ(dynamic_cast<juce::AudioParameterBool*>(ranged)->get(), row.defaultPlain >= 0.5f);
-                break;
-            case Kind::integer:
-                ASSERT_NE(dynamic_cast<juce::AudioParameterInt*>(ranged), nullptr);
-                EXPECT_EQ(dynamic_cast<juce::AudioParameterInt*>(ranged)->get(), static_cast<int>(row.defaultPlain));
-                EXPECT_EQ(range.interval, 1.0f);
-                break;
+        case Kind::continuous:
+            ASSERT_NE(dynamic_cast<juce::AudioParameterFloat*>(ranged), nullptr);
+            EXPECT_EQ(dynamic_cast<juce::AudioParameterFloat*>(ranged)->get(), row.defaultPlain);
+            EXPECT_EQ(range.interval, 0.01f);
+            break;
+        case Kind::onOff:
+            ASSERT_NE(dynamic_cast<juce::AudioParameterBool*>(ranged), nullptr);
+            EXPECT_EQ(dynamic_cast<juce::AudioParameterBool*>(ranged)->get(), row.defaultPlain >= 0.5f);
+            break;
+        case Kind::integer:
+            ASSERT_NE(dynamic_cast<juce::AudioParameterInt*>(ranged), nullptr);
+            EXPECT_EQ(dynamic_cast<juce::AudioParameterInt*>(ranged)->get(), static_cast<int>(row.defaultPlain));
+            EXPECT_EQ(range.interval, 1.0f);
+            break;
         }
     }
 }
@@ -99,15 +104,24 @@ TEST_F(ProcessorClassTest, ParameterTableInIndexOrder)
 TEST_F(ProcessorClassTest, TypedMembersAreTheListedParameters)
 {
     const std::pair<const char*, juce::AudioProcessorParameter*> members[] = {
-        { "preGainClean", processor->preGainClean }, { "preGainDrive", processor->preGainDrive },
-        { "flavorDrive", processor->flavorDrive },   { "bassClean", processor->bassClean },
-        { "mediumClean", processor->mediumClean },   { "highClean", processor->highClean },
-        { "bassDrive", processor->bassDrive },       { "mediumDrive", processor->mediumDrive },
-        { "highDrive", processor->highDrive },       { "volumeClean", processor->volumeClean },
-        { "chanelDrive", processor->chanelDrive },   { "bright", processor->bright },
-        { "volumeDrive", processor->volumeDrive },   { "reverbType2", processor->reverbType2 },
-        { "reverb", processor->reverb },             { "hqReverb", processor->hqReverb },
-        { "presence", processor->presence },         { "boost", processor->boost },
+        { "preGainClean", processor->preGainClean },
+        { "preGainDrive", processor->preGainDrive },
+        { "flavorDrive", processor->flavorDrive },
+        { "bassClean", processor->bassClean },
+        { "mediumClean", processor->mediumClean },
+        { "highClean", processor->highClean },
+        { "bassDrive", processor->bassDrive },
+        { "mediumDrive", processor->mediumDrive },
+        { "highDrive", processor->highDrive },
+        { "volumeClean", processor->volumeClean },
+        { "chanelDrive", processor->chanelDrive },
+        { "bright", processor->bright },
+        { "volumeDrive", processor->volumeDrive },
+        { "reverbType2", processor->reverbType2 },
+        { "reverb", processor->reverb },
+        { "hqReverb", processor->hqReverb },
+        { "presence", processor->presence },
+        { "boost", processor->boost },
         { "cab", processor->cab },
     };
     for (const auto& [id, member] : members)
@@ -127,13 +141,10 @@ TEST_F(ProcessorClassTest, ContinuousValuesSnapToTheirGrid)
         float requestedPlain, storedPlain;
     };
     const Case cases[] = {
-        { 1, 0.336f, 0.34f },    // preGainDrive: steps of 0.01 from 0.33
-        { 1, 0.3349f, 0.33f },
-        { 1, 0.2f, 0.33f },
-        { 0, 3.14159f, 3.14f },  // preGainClean
-        { 0, 10.0f, 10.0f },
-        { 0, 12.0f, 10.0f },     // clamped to the range
-        { 10, 1.999f, 2.0f },    // volumeDrive
+        { 1, 0.336f, 0.34f },                                                // preGainDrive: steps of 0.01 from 0.33
+        { 1, 0.3349f, 0.33f }, { 1, 0.2f, 0.33f },  { 0, 3.14159f, 3.14f },  // preGainClean
+        { 0, 10.0f, 10.0f },   { 0, 12.0f, 10.0f },                          // clamped to the range
+        { 10, 1.999f, 2.0f },                                                // volumeDrive
     };
     for (const auto& c : cases)
     {
@@ -146,7 +157,7 @@ TEST_F(ProcessorClassTest, ContinuousValuesSnapToTheirGrid)
 
 TEST_F(ProcessorClassTest, CabinetHoldsWholeNumbersFromOneToThirteen)
 {
-    const std::pair<float, int> cases[] = { { 0.5f, 7 }, { 0.0f, 1 }, { 1.0f, 13 }, { 0.04f, 1 },
+    const std::pair<float, int> cases[] = { { 0.5f, 7 },  { 0.0f, 1 },   { 1.0f, 13 }, { 0.04f, 1 },
                                             { 0.05f, 2 }, { 0.99f, 13 }, { 0.54f, 7 } };
     for (const auto& [normalised, plain] : cases)
     {

@@ -35,12 +35,12 @@ struct ProcessorTestAccess
     static OnePoleFilter* filter(Processor& p, const std::string& name)
     {
         const std::pair<const char*, OnePoleFilter*> filters[] = {
-            { "driveLowPass1", &p.driveLowPass1 },         { "driveLowPass2", &p.driveLowPass2 },
-            { "driveHighPass1", &p.driveHighPass1 },       { "driveHighPass2", &p.driveHighPass2 },
-            { "inputHighPass1", &p.inputHighPass1 },       { "inputHighPass2", &p.inputHighPass2 },
-            { "outputHighPass1", &p.outputHighPass1 },     { "outputHighPass2", &p.outputHighPass2 },
-            { "presenceLowPass1", &p.presenceLowPass1 },   { "presenceHighPass1", &p.presenceHighPass1 },
-            { "presenceLowPass2", &p.presenceLowPass2 },   { "presenceHighPass2", &p.presenceHighPass2 },
+            { "driveLowPass1", &p.driveLowPass1 },       { "driveLowPass2", &p.driveLowPass2 },
+            { "driveHighPass1", &p.driveHighPass1 },     { "driveHighPass2", &p.driveHighPass2 },
+            { "inputHighPass1", &p.inputHighPass1 },     { "inputHighPass2", &p.inputHighPass2 },
+            { "outputHighPass1", &p.outputHighPass1 },   { "outputHighPass2", &p.outputHighPass2 },
+            { "presenceLowPass1", &p.presenceLowPass1 }, { "presenceHighPass1", &p.presenceHighPass1 },
+            { "presenceLowPass2", &p.presenceLowPass2 }, { "presenceHighPass2", &p.presenceHighPass2 },
         };
         for (const auto& [filterName, pointer] : filters)
             if (name == filterName)
@@ -90,8 +90,7 @@ class OpenEditor
 public:
     explicit OpenEditor(BrondavellJuceAudioProcessor& p)
         : processor(p), editor(dynamic_cast<BrondavellJuceAudioProcessorEditor*>(p.createEditorIfNeeded()))
-    {
-    }
+    {}
     ~OpenEditor() { close(); }
     OpenEditor(const OpenEditor&) = delete;
     OpenEditor& operator=(const OpenEditor&) = delete;
@@ -157,8 +156,9 @@ inline juce::AudioBuffer<float> processSignal(BrondavellJuceAudioProcessor& p, i
         for (int i = 0; i < length; ++i)
         {
             const double t = (startSample + i) / 44100.0;
-            buffer.setSample(c, i, static_cast<float>(0.2 * std::sin(2.0 * 3.14159265 * 220.0 * t)
-                                                      + 0.1 * std::sin(2.0 * 3.14159265 * 1870.0 * t)));
+            buffer.setSample(c, i,
+                             static_cast<float>(0.2 * std::sin(2.0 * 3.14159265 * 220.0 * t)
+                                                + 0.1 * std::sin(2.0 * 3.14159265 * 1870.0 * t)));
         }
     processLocked(p, buffer);
     return buffer;
@@ -182,9 +182,7 @@ inline void PrintTo(const PreparedState& state, std::ostream* os)
 inline PreparedState preparedState(BrondavellJuceAudioProcessor& p)
 {
     std::string bytes;
-    const auto add = [&bytes](const void* data, size_t size) {
-        bytes.append(static_cast<const char*>(data), size);
-    };
+    const auto add = [&bytes](const void* data, size_t size) { bytes.append(static_cast<const char*>(data), size); };
     const auto addCascade = [&add](const BiquadCascade& c) {
         add(&c.sos, sizeof(c.sos));
         add(&c.scale, sizeof(c.scale));

@@ -106,7 +106,8 @@ TEST(ReactionsTest, CabinetChanges)
     setPlain(p->cab, 3);  // model 1
     EXPECT_EQ(Access::cabinetFilter(*p).sos, kCabinetSections[kBaseRate48000].sos + 150);
     EXPECT_EQ(Access::cabinetFilter(*p).scale, kCabinetSections[kBaseRate48000].scale + 26);
-    for (const auto* cascade : { &Access::cabinetFilter(*p), &Access::cabinetLowPass(*p), &Access::cabinetHighPass(*p) })
+    for (const auto* cascade :
+         { &Access::cabinetFilter(*p), &Access::cabinetLowPass(*p), &Access::cabinetHighPass(*p) })
         for (int s = 0; s < cascade->nSections; ++s)
             EXPECT_EQ(cascade->state[s].z1, 0.0f);
 

@@ -133,7 +133,8 @@ TEST(ReverbSetUpTest, DecimatesTheSelectedResponse)
         decimationFilterSetUp(filter, factor);
         const int computed = decimationFilterRun(filter, c.source.samples, c.source.length, expected.data());
         EXPECT_EQ(computed, (c.source.length + factor - 1) / factor);
-        EXPECT_EQ(std::memcmp(Access::decimatedIr(*p), expected.data(), sizeof(float) * static_cast<size_t>(computed)), 0);
+        EXPECT_EQ(std::memcmp(Access::decimatedIr(*p), expected.data(), sizeof(float) * static_cast<size_t>(computed)),
+                  0);
         EXPECT_EQ(Access::reverb(*p).impulseLength, c.source.length / factor);
     }
 }

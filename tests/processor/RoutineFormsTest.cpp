@@ -79,8 +79,10 @@ TEST(RoutineFormsTest, EveryFormGivesThePlainOutput)
                     dspSelectRoutines(DspRoutines::fast);
                     for (size_t f = 1; f < std::size(forms); ++f)
                         for (int channel = 0; channel < 2; ++channel)
-                            ASSERT_EQ(0, std::memcmp(buffers[0].getReadPointer(channel), buffers[f].getReadPointer(channel),
-                                                     sizeof(float) * static_cast<size_t>(block)))
+                            ASSERT_EQ(0,
+                                      std::memcmp(buffers[0].getReadPointer(channel),
+                                                  buffers[f].getReadPointer(channel),
+                                                  sizeof(float) * static_cast<size_t>(block)))
                                 << "form " << f << ", block " << k << ", channel " << channel;
                 }
             }

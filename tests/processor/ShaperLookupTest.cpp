@@ -26,14 +26,14 @@ struct ExactCase
 TEST(ShaperLookupTest, EdgesReturnTableEntriesExactly)
 {
     const ExactCase cases[] = {
-        { "preamp", 0.0f, 4000 },       { "preamp", -4.0f, 0 },         { "preamp", -3.9995f, 0 },
-        { "preamp", -100.0f, 0 },       { "preamp", -kInf, 0 },         { "preamp", kNaN, 0 },
-        { "preamp", 50.0f, 54000 },     { "preamp", 50.5f, 54000 },     { "preamp", 1e30f, 54000 },
-        { "preamp", kInf, 54000 },      { "preamp", 1.0f, 5000 },       { "preamp", -1.0f, 3000 },
-        { "powerAmp", 0.0f, 39000 },    { "powerAmp", -38.9995f, 0 },   { "powerAmp", -39.0f, 0 },
-        { "powerAmp", -38.99901f, 0 },  { "powerAmp", kNaN, 0 },        { "powerAmp", -kInf, 0 },
-        { "powerAmp", 62.0f, 101000 },  { "powerAmp", 1000.0f, 101000 }, { "powerAmp", kInf, 101000 },
-        { "powerAmp", 1.0f, 40000 },    { "powerAmp", -20.0f, 19000 },
+        { "preamp", 0.0f, 4000 },      { "preamp", -4.0f, 0 },          { "preamp", -3.9995f, 0 },
+        { "preamp", -100.0f, 0 },      { "preamp", -kInf, 0 },          { "preamp", kNaN, 0 },
+        { "preamp", 50.0f, 54000 },    { "preamp", 50.5f, 54000 },      { "preamp", 1e30f, 54000 },
+        { "preamp", kInf, 54000 },     { "preamp", 1.0f, 5000 },        { "preamp", -1.0f, 3000 },
+        { "powerAmp", 0.0f, 39000 },   { "powerAmp", -38.9995f, 0 },    { "powerAmp", -39.0f, 0 },
+        { "powerAmp", -38.99901f, 0 }, { "powerAmp", kNaN, 0 },         { "powerAmp", -kInf, 0 },
+        { "powerAmp", 62.0f, 101000 }, { "powerAmp", 1000.0f, 101000 }, { "powerAmp", kInf, 101000 },
+        { "powerAmp", 1.0f, 40000 },   { "powerAmp", -20.0f, 19000 },
     };
     for (const auto& c : cases)
     {
@@ -50,12 +50,12 @@ TEST(ShaperLookupTest, InterpolatesBetweenNeighbours)
     {
         const char* curve;
         float x;
-        int lower;      // the neighbouring entries
-        float weight;   // expected share of the upper entry
+        int lower;     // the neighbouring entries
+        float weight;  // expected share of the upper entry
     };
     const Case cases[] = {
-        { "preamp", 49.9995f, 53999, 0.5f },   { "powerAmp", 61.9995f, 100999, 0.5f },
-        { "preamp", 0.0005f, 4000, 0.5f },     { "powerAmp", -0.00025f, 38999, 0.75f },
+        { "preamp", 49.9995f, 53999, 0.5f }, { "powerAmp", 61.9995f, 100999, 0.5f },
+        { "preamp", 0.0005f, 4000, 0.5f },   { "powerAmp", -0.00025f, 38999, 0.75f },
         { "preamp", -3.9985f, 1, 0.5f },
     };
     for (const auto& c : cases)

@@ -33,10 +33,7 @@ juce::MemoryBlock blobWithText(const std::string& text, int lengthField)
     return blob;
 }
 
-juce::MemoryBlock blobWithText(const std::string& text)
-{
-    return blobWithText(text, static_cast<int>(text.size()));
-}
+juce::MemoryBlock blobWithText(const std::string& text) { return blobWithText(text, static_cast<int>(text.size())); }
 
 std::string defaultTextWith(const std::string& from, const std::string& to)
 {
@@ -98,8 +95,8 @@ TEST(StateTest, AcceptedBlocks)
         { "length counts the terminating zero", blobWithText(withBassClean, static_cast<int>(withBassClean.size()) + 1),
           "bassClean", 0.25f },
         { "tag in lower case",
-          blobWithText(std::string(withBassClean).replace(withBassClean.find("BRONDAVELLSETTINGS"), 18,
-                                                          "brondavellsettings")),
+          blobWithText(
+              std::string(withBassClean).replace(withBassClean.find("BRONDAVELLSETTINGS"), 18, "brondavellsettings")),
           "bassClean", 0.25f },
         { "text that is not a number reads as 0", blobWithText(defaultTextWith("bright=\"1.0\"", "bright=\"x\"")),
           "bright", 0.0f },
@@ -113,8 +110,8 @@ TEST(StateTest, AcceptedBlocks)
           blobWithText(defaultTextWith("bassClean=\"0.5\"", "bassClean=\"5e-6001490011161\"")), "bassClean", 0.0f },
         { "white space and a plus sign before the number",
           blobWithText(defaultTextWith("bassClean=\"0.5\"", "bassClean=\" +0.25\"")), "bassClean", 0.25f },
-        { "the number at the start of the text", blobWithText(defaultTextWith("bassClean=\"0.5\"", "bassClean=\"0.25x\"")),
-          "bassClean", 0.25f },
+        { "the number at the start of the text",
+          blobWithText(defaultTextWith("bassClean=\"0.5\"", "bassClean=\"0.25x\"")), "bassClean", 0.25f },
         { "attribute names are case-sensitive", blobWithText(defaultTextWith("cab=", "CAB=")), "cab", 1.0f },
         { "unknown attributes are ignored",
           blobWithText(defaultTextWith("boost=\"0.0\"", "boost=\"1.0\" volume=\"0.1\"")), "boost", 1.0f },

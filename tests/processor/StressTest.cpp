@@ -9,8 +9,8 @@
 #include <future>
 #include <iostream>
 #include <random>
-#include <tuple>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "ProcessorTestAccess.h"

@@ -41,16 +41,15 @@ struct CurveSpec
 {
     const char* name;
     int size;
-    double offset;        // entry i is the output for x = i / 1000 - offset
+    double offset;  // entry i is the output for x = i / 1000 - offset
     std::vector<Knot> knots;
-    bool hasEndSlope;      // use endSlope (dy/dx) at the last knot instead of the spline's
+    bool hasEndSlope;  // use endSlope (dy/dx) at the last knot instead of the spline's
     double endSlope;
 };
 
 double warp(double x) { return std::asinh(x); }
 
-std::vector<double> knotSlopes(const std::vector<double>& u, const std::vector<double>& y,
-                               const CurveSpec& spec)
+std::vector<double> knotSlopes(const std::vector<double>& u, const std::vector<double>& y, const CurveSpec& spec)
 {
     const size_t n = u.size();
     std::vector<double> h(n - 1), d(n - 1);
@@ -130,8 +129,8 @@ Table makeCurve(const CurveSpec& spec)
         const double hk = u[k + 1] - u[k];
         const double t = (warp(x) - u[k]) / hk;
         const double t2 = t * t, t3 = t2 * t;
-        const double v = (2.0 * t3 - 3.0 * t2 + 1.0) * y[k] + (t3 - 2.0 * t2 + t) * hk * m[k] +
-                         (-2.0 * t3 + 3.0 * t2) * y[k + 1] + (t3 - t2) * hk * m[k + 1];
+        const double v = (2.0 * t3 - 3.0 * t2 + 1.0) * y[k] + (t3 - 2.0 * t2 + t) * hk * m[k]
+            + (-2.0 * t3 + 3.0 * t2) * y[k + 1] + (t3 - t2) * hk * m[k + 1];
         out[i] = float(v);
     }
     // The fixed points land on table entries; store them exactly as given.
@@ -146,28 +145,55 @@ Table makeCurve(const CurveSpec& spec)
 
 CurveSpec preampSpec()
 {
-    return {"kPreampCurve", kPreampCurveSize, kPreampCurveOffset,
-            {{-4.0, 1.08767128f}, {-2.0, 1.08598948f}, {-1.0, 0.877333283f},
-             {-0.5, 0.497175574f}, {-0.1, 0.102279641f}, {-0.001, 0.00100733002f},
-             {0.0, 0.0f}, {0.001, -0.00100687996f}, {0.1, -0.0977203622f},
-             {0.5, -0.385379523f}, {1.0, -0.561237633f}, {2.0, -0.710011244f},
-             {5.0, -0.822293699f}, {10.0, -0.861892521f}, {20.0, -0.884853899f},
-             {50.0, -0.903499961f}},
-            false, 0.0};
+    return { "kPreampCurve",
+             kPreampCurveSize,
+             kPreampCurveOffset,
+             { { -4.0, 1.08767128f },
+               { -2.0, 1.08598948f },
+               { -1.0, 0.877333283f },
+               { -0.5, 0.497175574f },
+               { -0.1, 0.102279641f },
+               { -0.001, 0.00100733002f },
+               { 0.0, 0.0f },
+               { 0.001, -0.00100687996f },
+               { 0.1, -0.0977203622f },
+               { 0.5, -0.385379523f },
+               { 1.0, -0.561237633f },
+               { 2.0, -0.710011244f },
+               { 5.0, -0.822293699f },
+               { 10.0, -0.861892521f },
+               { 20.0, -0.884853899f },
+               { 50.0, -0.903499961f } },
+             false,
+             0.0 };
 }
 
 CurveSpec powerAmpSpec()
 {
     // The curve reaches its minimum at x = 61.963 and stays there; it arrives with a slope of
     // -0.001 so that the entry before the flat run still lies a few steps above the minimum.
-    return {"kPowerAmpCurve", kPowerAmpCurveSize, kPowerAmpCurveOffset,
-            {{-39.0, 5.26429892f}, {-20.0, 5.19055748f}, {-10.0, 4.61856318f},
-             {-5.0, 3.38181543f}, {-2.0, 1.73447371f}, {-1.0, 0.938676f},
-             {-0.5, 0.486951172f}, {-0.001, 0.00100728997f}, {0.0, 0.0f},
-             {0.001, -0.00100742001f}, {0.5, -0.518649876f}, {1.0, -1.061324f},
-             {2.0, -2.15745068f}, {5.0, -4.22166491f}, {10.0, -5.00527287f},
-             {20.0, -5.28022814f}, {61.963, -5.32171917f}},
-            true, -0.001};
+    return { "kPowerAmpCurve",
+             kPowerAmpCurveSize,
+             kPowerAmpCurveOffset,
+             { { -39.0, 5.26429892f },
+               { -20.0, 5.19055748f },
+               { -10.0, 4.61856318f },
+               { -5.0, 3.38181543f },
+               { -2.0, 1.73447371f },
+               { -1.0, 0.938676f },
+               { -0.5, 0.486951172f },
+               { -0.001, 0.00100728997f },
+               { 0.0, 0.0f },
+               { 0.001, -0.00100742001f },
+               { 0.5, -0.518649876f },
+               { 1.0, -1.061324f },
+               { 2.0, -2.15745068f },
+               { 5.0, -4.22166491f },
+               { 10.0, -5.00527287f },
+               { 20.0, -5.28022814f },
+               { 61.963, -5.32171917f } },
+             true,
+             -0.001 };
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -208,10 +234,10 @@ struct ImpulseSpec
 };
 
 const ImpulseSpec kImpulseSpecs[4] = {
-    {"Type1_44100", 44100, 63932, 592, -1.0, {-0.00289679994, -0.00547710015}},
-    {"Type1_48000", 48000, 69584, 645, -1.0, {-0.00299601001, -0.00528072985}},
-    {"Type2_44100", 44100, 82778, 92, 1.0, {0.0164799392, 0.0147649897}},
-    {"Type2_48000", 48000, 90596, 97, 1.0, {0.0179509409, 0.0182866398}},
+    { "Type1_44100", 44100, 63932, 592, -1.0, { -0.00289679994, -0.00547710015 } },
+    { "Type1_48000", 48000, 69584, 645, -1.0, { -0.00299601001, -0.00528072985 } },
+    { "Type2_44100", 44100, 82778, 92, 1.0, { 0.0164799392, 0.0147649897 } },
+    { "Type2_48000", 48000, 90596, 97, 1.0, { 0.0179509409, 0.0182866398 } },
 };
 
 double smoothStep(double a, double b, double x)
@@ -223,8 +249,8 @@ double smoothStep(double a, double b, double x)
 // Finishes a rendering: raised-cosine fade over the last fadeSeconds, scaled so that the peak
 // sample is exactly +-1, the first two samples set, and the DC removed by subtracting a small
 // multiple of the envelope (never touching the three fixed samples).
-Table finishImpulse(std::vector<double> x, const std::vector<double>& envelope,
-                    const ImpulseSpec& spec, double fadeSeconds)
+Table finishImpulse(std::vector<double> x, const std::vector<double>& envelope, const ImpulseSpec& spec,
+                    double fadeSeconds)
 {
     const int n = spec.length;
     const int fade = int(fadeSeconds * spec.rate);
@@ -290,7 +316,7 @@ Table renderRoom(const ImpulseSpec& spec)
     auto tailCutoff = [](double t) { return 2200.0 + 8800.0 * std::exp(-t / 0.35); };
     auto density = [](double t) { return 3000.0 + 57000.0 * std::min(1.0, (t / 0.08) * (t / 0.08)); };
 
-    Random rng{0x5EED0001ull};
+    Random rng{ 0x5EED0001ull };
     addGrain(directTime, -1.0, 9000.0);
     for (int r = 0; r < 14; ++r)
     {
@@ -360,7 +386,7 @@ std::vector<double> renderSpringWash(const ImpulseSpec& spec, double timeShift)
     const double a = 1.0 / (7000.0 * 7000.0);
     const double density = 12000.0;
     const double level = 0.125;  // rms at the wash's onset, relative to the pulse's peak
-    Random rng{0x5EED0002ull};
+    Random rng{ 0x5EED0002ull };
     const double end = double(n) / rate;
     for (double t = 0.0;;)
     {
@@ -371,9 +397,8 @@ std::vector<double> renderSpringWash(const ImpulseSpec& spec, double timeShift)
         const double sigmaT = 1.0 / (2.0 * kPi * sigmaF);
         const double onset = smoothStep(0.012, 0.045, t);
         // Grains' low-frequency spectral level stays constant as they narrow in time.
-        const double amplitude = level * onset * std::pow(10.0, -3.0 * t / t60Low) /
-                                 std::sqrt(density * sigmaT * std::sqrt(kPi) * 2.0 * kPi * sigmaF * sigmaT) *
-                                 rng.gaussian();
+        const double amplitude = level * onset * std::pow(10.0, -3.0 * t / t60Low)
+            / std::sqrt(density * sigmaT * std::sqrt(kPi) * 2.0 * kPi * sigmaF * sigmaT) * rng.gaussian();
         const double centre = (t + timeShift) * rate;
         const int lo = std::max(0, int(std::ceil(centre - 5.0 * sigmaT * rate)));
         const int hi = std::min(n - 1, int(std::floor(centre + 5.0 * sigmaT * rate)));
@@ -412,24 +437,24 @@ Table renderSpring(const ImpulseSpec& spec)
         double dispersion;  // extra group delay per pass at 1 kHz, relative to the delay
         double gain;
     };
-    const Spring springs[3] = {{0.0310, 0.070, 0.22}, {0.0367, 0.055, 0.19}, {0.0433, 0.062, 0.16}};
+    const Spring springs[3] = { { 0.0310, 0.070, 0.22 }, { 0.0367, 0.055, 0.19 }, { 0.0433, 0.062, 0.16 } };
     const double end = double(n) / rate;
 
     // Each spring's round trips, drawn once in seconds: the same for both rates.
     struct Echo
     {
         const Spring* spring;
-        int passes;        // one-way passes so far (odd)
-        double extra;      // accumulated deviation of the arrival from passes * delay, s
+        int passes;    // one-way passes so far (odd)
+        double extra;  // accumulated deviation of the arrival from passes * delay, s
     };
     std::vector<Echo> echoes;
-    Random rng{0x5EED0003ull};
+    Random rng{ 0x5EED0003ull };
     for (const Spring& s : springs)
     {
         double extra = 0.0;
         for (int pass = 1; pulseTime + pass * s.delay + extra < end; pass += 2)
         {
-            echoes.push_back({&s, pass, extra});
+            echoes.push_back({ &s, pass, extra });
             extra += 2.0 * s.delay * 0.12 * (rng.uniform() - 0.5);
         }
     }
@@ -455,8 +480,8 @@ Table renderSpring(const ImpulseSpec& spec)
         if (b < 1e-12)
             continue;
         // Zero-phase transducer pulse, centred on the peak sample.
-        std::complex<double> h = 0.9 * std::exp(-std::pow(f / 4000.0, 2.0)) *
-                                 std::polar(1.0, -2.0 * kPi * f * pulseTime);
+        std::complex<double> h =
+            0.9 * std::exp(-std::pow(f / 4000.0, 2.0)) * std::polar(1.0, -2.0 * kPi * f * pulseTime);
         for (const Echo& e : echoes)
         {
             const Spring& s = *e.spring;

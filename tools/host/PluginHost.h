@@ -7,7 +7,11 @@
 
 namespace brondavell::host
 {
-enum class Format { vst3, lv2 };
+enum class Format
+{
+    vst3,
+    lv2
+};
 
 // Creates an instance of the plug-in found in a VST3 bundle (the .vst3 directory) or in an LV2
 // bundle directory (the .lv2 directory). Returns null and sets error on failure. JUCE's LV2 host

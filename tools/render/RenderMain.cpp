@@ -118,8 +118,8 @@ void printLevels(const char* what, const juce::AudioBuffer<float>& buffer)
     {
         const auto peak = buffer.getMagnitude(channel, 0, buffer.getNumSamples());
         const auto rms = buffer.getRMSLevel(channel, 0, buffer.getNumSamples());
-        std::cout << what << " channel " << channel << ": peak " << juce::String(decibels(peak), 1)
-                  << " dBFS, RMS " << juce::String(decibels(rms), 1) << " dBFS\n";
+        std::cout << what << " channel " << channel << ": peak " << juce::String(decibels(peak), 1) << " dBFS, RMS "
+                  << juce::String(decibels(rms), 1) << " dBFS\n";
     }
 }
 }
@@ -147,8 +147,8 @@ int main(int argc, char* argv[])
     const double rate = options.rate;
     const int blockSize = options.block;
 
-    auto plugin = brondavell::host::loadPlugin(options.lv2 ? brondavell::host::Format::lv2 : brondavell::host::Format::vst3,
-                                               bundle, rate, blockSize, error);
+    auto plugin = brondavell::host::loadPlugin(
+        options.lv2 ? brondavell::host::Format::lv2 : brondavell::host::Format::vst3, bundle, rate, blockSize, error);
     if (plugin == nullptr)
     {
         std::cerr << "cannot load " << bundle.getFullPathName() << ": " << error << "\n";
