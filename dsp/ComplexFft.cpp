@@ -64,6 +64,13 @@ void complexFftInverseFour(int n, float* lanes, int32_t* ip, const float* w)
     stages<true>(n, Points<FloatLanes>{ lanes }, w);
 }
 
+int complexFftInversePieceCount(int n) { return stageCount(n) + 1; }
+
+void complexFftInversePiecesFour(int n, float* lanes, int32_t* ip, const float* w, int first, int end)
+{
+    inversePieces(n, first, end, Points<FloatLanes>{ lanes }, ip, w);
+}
+
 namespace
 {
 #if defined(__x86_64__) || defined(__i386__)

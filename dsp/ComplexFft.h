@@ -40,6 +40,14 @@ void complexFftInverseFour(int n, float* lanes, int32_t* ip, const float* w);
 // complexFftEightLanesAvailable() is true.
 void complexFftInverseEight(int n, float* lanes, int32_t* ip, const float* w);
 
+// The inverse transform in pieces, so that its work can be spread over several calls: piece 0
+// is the conjugating bit reversal, the pieces after it the stages, one each. Pieces [first, end)
+// of complexFftInversePieceCount(n) run here, on four or eight lanes; all of them in order give
+// complexFftInverseFour's and complexFftInverseEight's results.
+int complexFftInversePieceCount(int n);
+void complexFftInversePiecesFour(int n, float* lanes, int32_t* ip, const float* w, int first, int end);
+void complexFftInversePiecesEight(int n, float* lanes, int32_t* ip, const float* w, int first, int end);
+
 // Whether this build has the eight-lane form (x86-64 builds) and the processor runs it (AVX).
 bool complexFftEightLanesAvailable();
 bool complexFftEightLanesBuilt();

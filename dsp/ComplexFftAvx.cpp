@@ -36,8 +36,15 @@ void complexFftInverseEight(int n, float* lanes, int32_t* ip, const float* w)
     bitReverse<true>(n, ip + 2, Points<WideLanes>{ lanes });
     stages<true>(n, Points<WideLanes>{ lanes }, w);
 }
+
+void complexFftInversePiecesEight(int n, float* lanes, int32_t* ip, const float* w, int first, int end)
+{
+    inversePieces(n, first, end, Points<WideLanes>{ lanes }, ip, w);
+}
 #else
 bool complexFftEightLanesBuilt() { return false; }
+
+void complexFftInversePiecesEight(int, float*, int32_t*, const float*, int, int) {}
 
 void complexFftInverseEight(int, float*, int32_t*, const float*) {}
 #endif

@@ -8,6 +8,7 @@
 // here is in an unnamed namespace: each of those files gets its own copy, and no function is
 // shared between code built for different instruction sets.
 
+#include <algorithm>
 #include <cstdint>
 
 namespace
@@ -273,23 +274,30 @@ void middleStage(int n, int l, Points<T> d, const float* w)
     }
 }
 
-// The stages of a transform after the bit reversal: first and middle stages, then the last
-// stage without twiddle factors (radix-4, or radix-2 for odd powers of two). With Conjugate
-// (the inverse) the last stage conjugates its outputs.
-template <bool Conjugate, typename T>
-void stages(int n, Points<T> d, const float* w)
+// The stages of a transform after the bit reversal, numbered from 0: for n > 8, stage 0 is the
+// first radix-4 stage (span 2) and the stages after it the middle ones (spans 8, 32, ...); the
+// last stage has no twiddle factors (radix-4, or radix-2 for odd powers of two) and, with
+// Conjugate (the inverse), conjugates its outputs.
+inline int stageCount(int n)
 {
-    int l = 2;
-    if (n > 8)
+    if (n <= 8)
+        return 1;
+    int count = 2;
+    for (int l = 8; (l << 2) < n; l <<= 2)
+        ++count;
+    return count;
+}
+
+template <bool Conjugate, typename T>
+void runStage(int n, int stage, Points<T> d, const float* w)
+{
+    const int count = stageCount(n);
+    if (stage < count - 1)
     {
-        middleStage(n, 2, d, w);
-        l = 8;
-        while ((l << 2) < n)
-        {
-            middleStage(n, l, d, w);
-            l <<= 2;
-        }
+        middleStage(n, stage == 0 ? 2 : 8 << (2 * (stage - 1)), d, w);
+        return;
     }
+    const int l = n > 8 ? 8 << (2 * (count - 2)) : 2;
     if ((l << 2) == n)
     {
         for (int j = 0; j < l; j += 2)
@@ -299,5 +307,28 @@ void stages(int n, Points<T> d, const float* w)
     {
         lastStageRadix2<Conjugate>(d, l);
     }
+}
+
+template <bool Conjugate, typename T>
+void runStages(int n, int first, int end, Points<T> d, const float* w)
+{
+    for (int stage = first; stage < end; ++stage)
+        runStage<Conjugate>(n, stage, d, w);
+}
+
+template <bool Conjugate, typename T>
+void stages(int n, Points<T> d, const float* w)
+{
+    runStages<Conjugate>(n, 0, stageCount(n), d, w);
+}
+
+// The inverse transform as pieces [first, end): piece 0 the conjugating bit reversal (scratch
+// from ip + 2), piece 1 + s stage s.
+template <typename T>
+void inversePieces(int n, int first, int end, Points<T> d, int32_t* ip, const float* w)
+{
+    if (first == 0 && end > 0)
+        bitReverse<true>(n, ip + 2, d);
+    runStages<true>(n, std::max(first - 1, 0), end - 1, d, w);
 }
 }  // namespace

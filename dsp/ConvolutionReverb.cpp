@@ -58,16 +58,21 @@ void addPartitionProduct(ConvolutionReverb& s, int32_t p, int32_t offset)
         acc[k] += prod[2 * k] * scale;
 }
 
-// The lane form: productBuffer holds up to W partition products side by side (float i of lane q
-// at [W i + q]; W = 8 with AVX, else 4), computed and transformed back together. Each lane does
-// exactly what addPartitionProduct does for its partition; only the additions into the
-// accumulator remain, and each happens in the call and the order in which the plain form makes
-// it.
+// The lane forms: productBuffer holds a batch of up to W partition products side by side (float
+// i of lane q at [W i + q]; W = 8 with AVX, else 4), formed and transformed back together. Each
+// lane does exactly what addPartitionProduct does for its partition, in pieces: the products;
+// the inverse transform's bit reversal and stages, one piece each; and the real parts, moved into
+// one run of E values per lane. Only the additions into the accumulator remain.
 //
-// The lanes take the partitions in the order in which the calls that use one input spectrum add
-// them: in accumulate mode the completing call's [(h - 1) G, nParts), then [0, (h - 1) G) in the
-// calls after it; in direct mode 0 to nParts - 1. Lanes computed for partitions that later
-// calls add stay in productBuffer until then; a new input spectrum discards them.
+// Positions: the calls that use one input spectrum add its partitions in this order: in
+// accumulate mode the completing call's [(h - 1) G, nParts), then [0, (h - 1) G) in the calls
+// after it, G per call; in direct mode 0 to nParts - 1. The plain form adds one group of
+// positions per call and then quantises, so every accumulator entry sees its additions in
+// position order with a quantisation after the last one of each group. The lane forms keep
+// exactly that, but spread a step's work (batches, their pieces and the additions) evenly over
+// its h calls: a group's additions may span calls, and the group's entries are quantised after
+// its last one. Nothing reads those entries in between, and each step's work is done by its last
+// call, before the next completing call reads the first L entries.
 
 // The lane width for this call: 8 or 4, or 0 when the plain form runs.
 int32_t laneWidth(const ConvolutionReverb& s)
@@ -86,31 +91,41 @@ int32_t laneWidth(const ConvolutionReverb& s)
     return 0;
 }
 
-// Partitions before this one are added after the completing call (accumulate mode).
-int32_t firstLatePartition(const ConvolutionReverb& s)
+// Positions before lateCount hold the partitions the completing call adds (all of them in
+// direct mode).
+int32_t lateCount(const ConvolutionReverb& s)
 {
-    return s.blocksPerStep < 2 ? 0 : static_cast<int32_t>((s.blocksPerStep - 1) * s.partitionsPerCall);
+    const int32_t late = s.blocksPerStep < 2 ? 0 : static_cast<int32_t>((s.blocksPerStep - 1) * s.partitionsPerCall);
+    return partitionCount(s) - late;
 }
 
-// Position of partition p in the order of use of one input spectrum, and the partition at a
-// position.
-int32_t usePosition(const ConvolutionReverb& s, int32_t p)
-{
-    const int32_t late = firstLatePartition(s);
-    return p >= late ? p - late : p + (partitionCount(s) - late);
-}
-
+// The partition at a position.
 int32_t partitionAt(const ConvolutionReverb& s, int32_t position)
 {
-    const int32_t late = firstLatePartition(s);
-    const int32_t lateCount = partitionCount(s) - late;
-    return position < lateCount ? late + position : position - lateCount;
+    const int32_t late = lateCount(s);
+    return position < late ? partitionCount(s) - late + position : position - late;
 }
 
-// Products of the partitions at positions first .. first + count - 1 (count 1 to W) with the
-// input spectrum, transformed back in W lanes; unused lanes repeat the last partition. Then the
-// lanes' real parts as one run of E values per lane.
-void transformPartitionsInLanes(ConvolutionReverb& s, int32_t first, int32_t count, int32_t W)
+// The group of positions that one call of the plain form adds: call 0 (the completing one) adds
+// [0, lateCount), call k > 0 the G positions before lateCount + k G.
+int32_t groupStart(const ConvolutionReverb& s, int32_t position)
+{
+    const int32_t late = lateCount(s);
+    const int32_t G = s.partitionsPerCall;
+    return position < late ? 0 : late + (position - late) / G * G;
+}
+
+int32_t groupEnd(const ConvolutionReverb& s, int32_t position)
+{
+    const int32_t late = lateCount(s);
+    return position < late ? late : groupStart(s, position) + s.partitionsPerCall;
+}
+
+int32_t batchPieceCount(const ConvolutionReverb& s) { return complexFftInversePieceCount(2 * s.fftSize) + 2; }
+
+// The batch's first piece: the products of the partitions at positions first .. first + count - 1
+// (count 1 to W) with the input spectrum, in W lanes (unused lanes repeat the last partition).
+void formLaneProducts(ConvolutionReverb& s, int32_t first, int32_t count, int32_t W)
 {
     const int32_t E = s.fftSize;
     const float* X = s.inputSpectrum;
@@ -142,15 +157,21 @@ void transformPartitionsInLanes(ConvolutionReverb& s, int32_t first, int32_t cou
             }
         }
     }
-    if (W == 8)
-        complexFftInverseEight(2 * E, lanes, s.bitReversalTable, s.twiddleTable);
-    else
-        complexFftInverseFour(2 * E, lanes, s.bitReversalTable, s.twiddleTable);
+    s.lanesFirst = first;
+    s.lanesCount = count;
+    s.lanesWidth = W;
+    s.lanesPieces = 1;
+}
 
-    // Only the real parts are added: move them, lane by lane, into contiguous runs of E values
-    // at lanes + W E + q E. First in place and downwards, bin k's W real parts from [2W k] to
-    // [W k]; then, four bins and four lanes at a time, transposed into the upper half, which
-    // the first pass has left free.
+// The batch's last piece: the real parts, moved lane by lane into contiguous runs of E values at
+// lanes + W E + q E. First in place and downwards, bin k's W real parts from [2W k] to [W k];
+// then, four bins and four lanes at a time, transposed into the upper half, which the first pass
+// has left free.
+void extractLaneRuns(ConvolutionReverb& s)
+{
+    const int32_t E = s.fftSize;
+    const int32_t W = s.lanesWidth;
+    float* lanes = s.productBuffer;
     for (int32_t k = 1; k < E; ++k)
         for (int32_t q = 0; q < W; ++q)
             lanes[W * k + q] = lanes[2 * W * k + q];
@@ -168,31 +189,50 @@ void transformPartitionsInLanes(ConvolutionReverb& s, int32_t first, int32_t cou
             r2.store(runs + static_cast<int64_t>(group + 2) * E + k);
             r3.store(runs + static_cast<int64_t>(group + 3) * E + k);
         }
-    s.lanesFirst = first;
-    s.lanesCount = count;
-    s.lanesWidth = W;
 }
 
-// Adds partition p's product, scaled by 1 / E, to the accumulator from `offset` on. `needed` is
-// how many partitions, from p on, this call adds.
-void addPartitionProductFromLanes(ConvolutionReverb& s, int32_t p, int32_t offset, int32_t W, int32_t needed)
+// Runs the next piece of the batch after its products: a piece of the inverse transform, or the
+// extraction of the real parts.
+void runBatchPiece(ConvolutionReverb& s)
 {
-    const int32_t position = usePosition(s, p);
-    if (s.lanesCount == 0 || position < s.lanesFirst || position >= s.lanesFirst + s.lanesCount)
+    const int32_t n = 2 * s.fftSize;
+    const int32_t piece = s.lanesPieces - 1;
+    if (piece < complexFftInversePieceCount(n))
     {
-        // The narrower batch when it holds every partition left for this spectrum, or, in the
-        // completing call of a step (the heaviest call), every one this call needs: the calls
-        // after it compute the rest ahead in wide batches.
-        const int32_t remaining = partitionCount(s) - position;
-        const bool completing = s.blocksPerStep >= 2 && s.blocksGathered == 0;
-        const int32_t width = remaining <= 4 || (completing && needed <= 4) ? 4 : W;
-        transformPartitionsInLanes(s, position, std::min(width, remaining), width);
+        if (s.lanesWidth == 8)
+            complexFftInversePiecesEight(n, s.productBuffer, s.bitReversalTable, s.twiddleTable, piece, piece + 1);
+        else
+            complexFftInversePiecesFour(n, s.productBuffer, s.bitReversalTable, s.twiddleTable, piece, piece + 1);
     }
+    else
+    {
+        extractLaneRuns(s);
+    }
+    s.lanesPieces += 1;
+}
+
+// Starts a batch at `position`: W lanes, or four when at most four partitions are left.
+void startBatch(ConvolutionReverb& s, int32_t position, int32_t W)
+{
+    const int32_t remaining = partitionCount(s) - position;
+    const int32_t width = remaining <= 4 ? 4 : W;
+    formLaneProducts(s, position, std::min(width, remaining), width);
+}
+
+// Whether productBuffer holds a batch with `position` that a call of lane width W may go on with.
+bool batchHolds(const ConvolutionReverb& s, int32_t position, int32_t W)
+{
+    return s.lanesCount > 0 && s.lanesWidth <= W && position >= s.lanesFirst && position < s.lanesFirst + s.lanesCount;
+}
+
+// Adds the product of the partition at `position` from the complete batch, scaled by 1 / E.
+void addFromLaneRun(ConvolutionReverb& s, int32_t position)
+{
     const int32_t E = s.fftSize;
     const float* re =
         s.productBuffer + static_cast<int64_t>(s.lanesWidth) * E + static_cast<int64_t>(position - s.lanesFirst) * E;
-    float* acc = s.accumulator + offset;
-    if (W == 8 && convolutionAvxBuilt())
+    float* acc = s.accumulator + static_cast<int64_t>(partitionAt(s, position)) * s.partitionLength;
+    if (s.lanesWidth == 8 && convolutionAvxBuilt())
     {
         convolutionAddScaledAvx(acc, re, s.inverseScale, E);
         return;
@@ -202,17 +242,17 @@ void addPartitionProductFromLanes(ConvolutionReverb& s, int32_t p, int32_t offse
         (FloatLanes::load(acc + k) + FloatLanes::load(re + k) * scale).store(acc + k);
 }
 
-// Adds the products of partitions first .. last - 1, at offset p x F each, in that order.
-void addPartitionProducts(ConvolutionReverb& s, int32_t first, int32_t last)
+// Direct mode: every partition's product, in batches formed and completed in this call.
+void addAllFromLanes(ConvolutionReverb& s, int32_t W)
 {
-    const int32_t F = s.partitionLength;
-    const int32_t W = laneWidth(s);
-    for (int32_t p = first; p < last; ++p)
+    const int32_t nParts = partitionCount(s);
+    for (int32_t position = 0; position < nParts;)
     {
-        if (W > 0)
-            addPartitionProductFromLanes(s, p, p * F, W, last - p);
-        else
-            addPartitionProduct(s, p, p * F);
+        startBatch(s, position, W);
+        while (s.lanesPieces < batchPieceCount(s))
+            runBatchPiece(s);
+        for (; position < s.lanesFirst + s.lanesCount; ++position)
+            addFromLaneRun(s, position);
     }
 }
 
@@ -229,9 +269,9 @@ void handOver(ConvolutionReverb& s, int32_t n)
 
 // Quantises accumulator entries [from, to). Quantising is idempotent ((v + 1) - 1 of a value it
 // produced gives that value back), the set-up leaves the accumulator all 0 and a hand-over only
-// moves entries and writes zeros. So when every call quantises the entries its products changed,
-// every other entry already holds its quantised value, and the result equals a pass over all
-// the accumulator.
+// moves entries and writes zeros. So when every group's entries are quantised after its
+// additions, every other entry already holds its quantised value, and the result equals a pass
+// over all the accumulator.
 void quantiseAccumulator(ConvolutionReverb& s, int32_t from, int32_t to)
 {
     float* acc = s.accumulator;
@@ -242,6 +282,84 @@ void quantiseAccumulator(ConvolutionReverb& s, int32_t from, int32_t to)
     }
     for (int32_t i = from; i < to; ++i)
         acc[i] = quantiseState(acc[i]);
+}
+
+// The step's work in rough units of one scalar pass over E points: what the completing call does
+// besides the additions (the forward transform and the hand-over), a lane pass (a piece of a
+// batch) and one addition.
+int32_t lanePassWork(int32_t width) { return width == 8 ? 6 : 3; }
+constexpr int32_t kAdditionWork = 1;
+
+int32_t completingCallWork(const ConvolutionReverb& s)
+{
+    return 2 * complexFftInversePieceCount(2 * s.fftSize) + s.impulseLength / (2 * s.fftSize);
+}
+
+int32_t stepWork(const ConvolutionReverb& s, int32_t W)
+{
+    const int32_t nParts = partitionCount(s);
+    int32_t work = completingCallWork(s) + nParts * kAdditionWork;
+    for (int32_t position = 0; position < nParts;)
+    {
+        const int32_t width = nParts - position <= 4 ? 4 : W;
+        work += batchPieceCount(s) * lanePassWork(width);
+        position += width;
+    }
+    return work;
+}
+
+// Accumulate mode, lane forms: the next piece of the step's work.
+void runNextPiece(ConvolutionReverb& s, int32_t W)
+{
+    const int32_t position = s.nextAdd;
+    if (!batchHolds(s, position, W))
+    {
+        startBatch(s, position, W);
+        s.stepWorkDone += lanePassWork(s.lanesWidth);
+        return;
+    }
+    if (s.lanesPieces < batchPieceCount(s))
+    {
+        runBatchPiece(s);
+        s.stepWorkDone += lanePassWork(s.lanesWidth);
+        return;
+    }
+    addFromLaneRun(s, position);
+    if (position + 1 == groupEnd(s, position))
+    {
+        const int32_t F = s.partitionLength;
+        quantiseAccumulator(s, partitionAt(s, groupStart(s, position)) * F, partitionAt(s, position) * F + s.fftSize);
+    }
+    s.nextAdd = position + 1;
+    s.stepWorkDone += kAdditionWork;
+}
+
+// Accumulate mode: call `call` (0, the completing call, to h - 1) of the step does its share of
+// the work on the current input spectrum. The plain form adds its own group (after completing a
+// group that calls of a lane form left part-done), quantising the accumulator after each group; the lane forms
+// go on until the step's work done reaches this call's share, the last call until all is done.
+void advanceStep(ConvolutionReverb& s, int32_t call)
+{
+    const int32_t nParts = partitionCount(s);
+    const int32_t W = laneWidth(s);
+    if (W == 0)
+    {
+        int32_t end = call == 0 ? lateCount(s) : lateCount(s) + call * s.partitionsPerCall;
+        if (s.nextAdd < nParts && s.nextAdd != groupStart(s, s.nextAdd))
+            end = std::max(end, groupEnd(s, s.nextAdd));
+        for (; s.nextAdd < end; ++s.nextAdd)
+        {
+            const int32_t p = partitionAt(s, s.nextAdd);
+            addPartitionProduct(s, p, p * s.partitionLength);
+            if (s.nextAdd + 1 == groupEnd(s, s.nextAdd))
+                quantiseAccumulator(s, 0, s.impulseLength + 2 * s.fftSize);
+        }
+        return;
+    }
+    const bool lastCall = call == s.blocksPerStep - 1;
+    const int64_t target = static_cast<int64_t>(stepWork(s, W)) * (call + 1) / s.blocksPerStep;
+    while (s.nextAdd < nParts && (lastCall || s.stepWorkDone < target))
+        runNextPiece(s, W);
 }
 
 // End of the range to quantise: the entries a call changed end before `changedEnd`; the plain
@@ -459,6 +577,7 @@ bool convolutionReverbConfigure(ConvolutionReverb& state, const float* impulse, 
     s.blocksGathered = 0;
     s.outputBlockIndex = 0;
     s.lanesCount = 0;
+    s.stepWorkDone = 0;
     if (L > kConvStepCapacity)
         return false;
     std::memset(s.gatherBuffer, 0, sizeof(float) * static_cast<size_t>(L));
@@ -477,6 +596,9 @@ bool convolutionReverbConfigure(ConvolutionReverb& state, const float* impulse, 
 
     // The accumulator is still clear from the start; the input spectrum starts silent.
     std::memset(s.inputSpectrum, 0, sizeof(float) * static_cast<size_t>(2 * s.fftSize));
+    // The silent starting spectrum's products are all zero: adding them would leave the cleared
+    // accumulator as it is, so its step has nothing left to do.
+    s.nextAdd = partitionCount(s);
     s.ready = 1;
     return true;
 }
@@ -485,16 +607,17 @@ void convolutionReverbProcess(ConvolutionReverb& state, float* samples)
 {
     ConvolutionReverb& s = state;
     const int32_t b = s.blockLength;
-    const int32_t F = s.partitionLength;
-    const int32_t E = s.fftSize;
-    const int32_t nParts = partitionCount(s);
-    const bool plain = dspSelectedRoutines() == DspRoutines::plain;
 
     if (s.blocksPerStep < 2)
     {
         s.blocksGathered = 0;
         transformInput(s, samples, b);
-        addPartitionProducts(s, 0, nParts);
+        const int32_t W = laneWidth(s);
+        if (W > 0)
+            addAllFromLanes(s, W);
+        else
+            for (int32_t p = 0; p < partitionCount(s); ++p)
+                addPartitionProduct(s, p, p * s.partitionLength);
         std::memcpy(samples, s.accumulator, sizeof(float) * static_cast<size_t>(b));
         handOver(s, b);
         // The products changed entries that the hand-over moved into [0, f); [f, f + 2E) is 0.
@@ -502,14 +625,14 @@ void convolutionReverbProcess(ConvolutionReverb& state, float* samples)
         return;
     }
 
-    const int64_t h = s.blocksPerStep;
     const int32_t L = static_cast<int32_t>(s.stepLength);
     std::memcpy(s.gatherBuffer + static_cast<int64_t>(s.blocksGathered) * b, samples,
                 sizeof(float) * static_cast<size_t>(b));
     s.blocksGathered += 1;
-    if (s.blocksGathered == h)
+    if (s.blocksGathered == s.blocksPerStep)
     {
-        // Completing call: transform the step and hand its first L output samples over.
+        // Completing call: transform the step and hand its first L output samples over. The
+        // previous step's work is all done (its last call finishes it).
         s.blocksGathered = 0;
         std::memcpy(s.handoverBuffer, s.gatherBuffer, sizeof(float) * static_cast<size_t>(L));
         transformInput(s, s.handoverBuffer, L);
@@ -517,17 +640,10 @@ void convolutionReverbProcess(ConvolutionReverb& state, float* samples)
         std::memcpy(s.outputBuffer, s.handoverBuffer, sizeof(float) * static_cast<size_t>(L));
         handOver(s, L);
         s.outputBlockIndex = 0;
+        s.nextAdd = 0;
+        s.stepWorkDone = completingCallWork(s);
     }
-
-    // This call's share of the partitions; the completing call takes all that remain.
-    const int64_t k = s.blocksGathered > 0 ? s.blocksGathered : h;
-    const int64_t i = k - 1;
-    const int64_t G = s.partitionsPerCall;
-    const auto first = static_cast<int32_t>(i * G);
-    const auto last = static_cast<int32_t>(i < h - 1 ? (i + 1) * G : nParts);
-    addPartitionProducts(s, first, last);
-    if (last > first)
-        quantiseAccumulator(s, plain ? 0 : first * F, quantisedEnd(s, (last - 1) * F + E));
+    advanceStep(s, s.blocksGathered);
 
     std::memcpy(samples, s.outputBuffer + static_cast<int64_t>(s.outputBlockIndex) * b,
                 sizeof(float) * static_cast<size_t>(b));

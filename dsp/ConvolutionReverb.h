@@ -46,10 +46,15 @@ struct ConvolutionReverb
     int32_t outputBlockIndex;                         // accumulate mode: next b-sample slice of outputBuffer to output
     float inverseScale;                               // 1 / E
     int32_t blocksGathered;  // accumulate mode: blocks of the current step gathered (0 to h - 1)
-    // The fast routines' partition products held in productBuffer for later calls of the step:
-    int32_t lanesFirst;  // position, in the order the step adds them, of the first one
-    int32_t lanesCount;  // how many (0: none); only for the current inputSpectrum
-    int32_t lanesWidth;  // lanes side by side in productBuffer (4 or 8)
+    // The lane forms' batch of partition products in productBuffer:
+    int32_t lanesFirst;   // position, in the order the calls add them, of the first one
+    int32_t lanesCount;   // how many (0: none); only for the current inputSpectrum
+    int32_t lanesWidth;   // lanes side by side in productBuffer (4 or 8)
+    int32_t lanesPieces;  // pieces of the batch done: the products, the transform's stages, the real parts
+    // Accumulate mode: the step's work on the current input spectrum, which the lane forms spread
+    // evenly over the step's calls.
+    int32_t nextAdd;       // position of the next partition product to add (all added: nParts)
+    int32_t stepWorkDone;  // work done in this step, in the units of the step's work estimate
 };
 
 // Sets the engine up for an impulse response of impulseLength (f >= 0) samples, blocks of

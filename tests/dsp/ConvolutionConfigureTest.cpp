@@ -118,6 +118,9 @@ bool referenceConfigure(ConvolutionReverb& state, const float* impulse, int32_t 
                     sizeof(float) * static_cast<size_t>(2 * E));
     }
 
+    // Nothing to add for the silent starting spectrum.
+    s.nextAdd = static_cast<int32_t>(nParts);
+
     std::memset(s.inputSpectrum, 0, sizeof(float) * static_cast<size_t>(2 * E));
     std::memset(s.accumulator, 0, sizeof(float) * static_cast<size_t>(f + 2 * E));
     s.ready = 1;
@@ -149,6 +152,7 @@ std::string firstDifference(const ConvolutionReverb& x, const ConvolutionReverb&
         return {};
     BRONDAVELL_COMPARE_FIELD(partitionsPerCall)
     BRONDAVELL_COMPARE_FIELD(inverseScale)
+    BRONDAVELL_COMPARE_FIELD(nextAdd)
 #undef BRONDAVELL_COMPARE_FIELD
     const auto floats = static_cast<size_t>(2 * x.fftSize);
     const auto spectra = static_cast<size_t>(x.impulseLength / x.partitionLength + 1) * floats;

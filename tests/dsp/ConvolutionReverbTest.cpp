@@ -378,8 +378,10 @@ void plainProcess(ConvolutionReverb& s, float* samples)
     s.outputBlockIndex += 1;
 }
 
-// The engine, in every form, gives the plain algorithm's bits: outputs and accumulator after
-// every call, for direct and accumulate mode, one to many partitions per call, transform sizes
+// The engine, in every form, gives the plain algorithm's bits: outputs after every call, and the
+// accumulator after every call of the plain form and at the end of every step (the lane forms
+// spread a step's work over its calls, so in between theirs holds part of it); for direct and
+// accumulate mode, one to many partitions per call, transform sizes
 // that fit the lanes in the product buffer and ones that do not, under both floating-point
 // modes. One schedule changes the form from call to call, so lanes computed ahead meet calls of
 // other forms. The input has stretches of silence and of tiny values, so that quantisation and
@@ -432,8 +434,12 @@ TEST(ConvolutionReverb, EveryFormMatchesThePlainAlgorithm)
                     plainProcess(*plain, y.data());
                     ASSERT_EQ(0, std::memcmp(x.data(), y.data(), c.b * sizeof(float)))
                         << schedule.name << ", " << mode.name << " f " << c.f << " call " << call;
-                    ASSERT_EQ(0, std::memcmp(engine->accumulator, plain->accumulator, sizeof engine->accumulator))
-                        << schedule.name << ", " << mode.name << " f " << c.f << " h " << c.h << " call " << call;
+                    const bool stepDone = engine->blocksGathered == std::max(c.h - 1, 0);
+                    if (stepDone || std::string(schedule.name) == "plain")
+                    {
+                        ASSERT_EQ(0, std::memcmp(engine->accumulator, plain->accumulator, sizeof engine->accumulator))
+                            << schedule.name << ", " << mode.name << " f " << c.f << " h " << c.h << " call " << call;
+                    }
                 }
             }
     // The table holds configurations whose transforms are too large for lanes.
