@@ -130,6 +130,18 @@ void formLaneProducts(ConvolutionReverb& s, int32_t first, int32_t count, int32_
     const int32_t E = s.fftSize;
     const float* X = s.inputSpectrum;
     float* lanes = s.productBuffer;
+    s.lanesFirst = first;
+    s.lanesCount = count;
+    s.lanesWidth = W;
+    s.lanesPieces = 1;
+    if (W == 8 && convolutionAvxBuilt())
+    {
+        const float* spectra[8];
+        for (int32_t q = 0; q < 8; ++q)
+            spectra[q] = s.partitionSpectra + static_cast<int64_t>(partitionAt(s, first + std::min(q, count - 1))) * 2 * E;
+        convolutionFormProductsAvx(lanes, spectra, X, E);
+        return;
+    }
     // Four lanes at a time, two bins at a time: the four partitions' (re, im, re, im) rows,
     // transposed, give each part of each bin across the lanes (E is a power of two, at least 4).
     for (int32_t group = 0; group < W; group += 4)
@@ -157,10 +169,6 @@ void formLaneProducts(ConvolutionReverb& s, int32_t first, int32_t count, int32_
             }
         }
     }
-    s.lanesFirst = first;
-    s.lanesCount = count;
-    s.lanesWidth = W;
-    s.lanesPieces = 1;
 }
 
 // The batch's last piece: the real parts, moved lane by lane into contiguous runs of E values at

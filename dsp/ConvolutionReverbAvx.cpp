@@ -31,8 +31,36 @@ void convolutionQuantiseAvx(float* acc, int32_t from, int32_t to)
         acc[i] = shifted - 1.0f;
     }
 }
+
+void convolutionFormProductsAvx(float* lanes, const float* const* spectra, const float* x, int32_t E)
+{
+    const auto pair = [](const float* low, const float* high) {
+        return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(low)), _mm_loadu_ps(high), 1);
+    };
+    for (int32_t k = 0; k < E; k += 2)
+    {
+        // Two points of each spectrum, (re, im, re, im), transposed across the eight lanes.
+        const int32_t at = 2 * k;
+        const __m256 m0 = pair(spectra[0] + at, spectra[4] + at), m1 = pair(spectra[1] + at, spectra[5] + at);
+        const __m256 m2 = pair(spectra[2] + at, spectra[6] + at), m3 = pair(spectra[3] + at, spectra[7] + at);
+        const __m256 t0 = _mm256_unpacklo_ps(m0, m1), t1 = _mm256_unpackhi_ps(m0, m1);
+        const __m256 t2 = _mm256_unpacklo_ps(m2, m3), t3 = _mm256_unpackhi_ps(m2, m3);
+        const __m256 parts[2][2] = { { _mm256_shuffle_ps(t0, t2, 0x44), _mm256_shuffle_ps(t0, t2, 0xEE) },
+                                     { _mm256_shuffle_ps(t1, t3, 0x44), _mm256_shuffle_ps(t1, t3, 0xEE) } };
+        for (int32_t bin = 0; bin < 2; ++bin)
+        {
+            const int32_t re = at + 2 * bin;
+            const __m256 xr = _mm256_set1_ps(x[re]), xi = _mm256_set1_ps(x[re + 1]);
+            const __m256 sr = parts[bin][0], si = parts[bin][1];
+            _mm256_storeu_ps(lanes + 8 * re, _mm256_sub_ps(_mm256_mul_ps(sr, xr), _mm256_mul_ps(si, xi)));
+            _mm256_storeu_ps(lanes + 8 * (re + 1), _mm256_add_ps(_mm256_mul_ps(xi, sr), _mm256_mul_ps(xr, si)));
+        }
+    }
+}
 #else
 bool convolutionAvxBuilt() { return false; }
+
+void convolutionFormProductsAvx(float*, const float* const*, const float*, int32_t) {}
 
 void convolutionAddScaledAvx(float*, const float*, float, int32_t) {}
 void convolutionQuantiseAvx(float*, int32_t, int32_t) {}
