@@ -181,8 +181,8 @@ void extractLaneRuns(ConvolutionReverb& s)
     const int32_t W = s.lanesWidth;
     float* lanes = s.productBuffer;
     for (int32_t k = 1; k < E; ++k)
-        for (int32_t q = 0; q < W; ++q)
-            lanes[W * k + q] = lanes[2 * W * k + q];
+        for (int32_t group = 0; group < W; group += 4)
+            FloatLanes::load(lanes + 2 * W * k + group).store(lanes + W * k + group);
     float* const runs = lanes + static_cast<int64_t>(W) * E;
     for (int32_t group = 0; group < W; group += 4)
         for (int32_t k = 0; k < E; k += 4)
