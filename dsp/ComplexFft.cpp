@@ -68,7 +68,12 @@ int complexFftInversePieceCount(int n) { return stageCount(n) + 1; }
 
 void complexFftInversePiecesFour(int n, float* lanes, int32_t* ip, const float* w, int first, int end)
 {
-    inversePieces(n, first, end, Points<FloatLanes>{ lanes }, ip, w);
+    transformPieces<true>(n, first, end, Points<FloatLanes>{ lanes }, ip, w);
+}
+
+void complexFftForwardPieces(int n, float* a, int32_t* ip, const float* w, int first, int end)
+{
+    transformPieces<false>(n, first, end, Points<float>{ a }, ip, w);
 }
 
 namespace

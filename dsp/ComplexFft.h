@@ -45,6 +45,10 @@ void complexFftInverseEight(int n, float* lanes, int32_t* ip, const float* w);
 // of complexFftInversePieceCount(n) run here, on four or eight lanes; all of them in order give
 // complexFftInverseFour's and complexFftInverseEight's results.
 int complexFftInversePieceCount(int n);
+// The forward transform of one sequence in the same pieces (bit reversal, then the stages), with
+// ip as complexFftInverse takes it: all of them in order give complexFftBitReverse followed by
+// complexFftForward. The forward transform has complexFftInversePieceCount(n) pieces too.
+void complexFftForwardPieces(int n, float* a, int32_t* ip, const float* w, int first, int end);
 void complexFftInversePiecesFour(int n, float* lanes, int32_t* ip, const float* w, int first, int end);
 void complexFftInversePiecesEight(int n, float* lanes, int32_t* ip, const float* w, int first, int end);
 

@@ -39,7 +39,7 @@ void complexFftInverseEight(int n, float* lanes, int32_t* ip, const float* w)
 
 void complexFftInversePiecesEight(int n, float* lanes, int32_t* ip, const float* w, int first, int end)
 {
-    inversePieces(n, first, end, Points<WideLanes>{ lanes }, ip, w);
+    transformPieces<true>(n, first, end, Points<WideLanes>{ lanes }, ip, w);
 }
 #else
 bool complexFftEightLanesBuilt() { return false; }

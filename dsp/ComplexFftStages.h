@@ -322,13 +322,13 @@ void stages(int n, Points<T> d, const float* w)
     runStages<Conjugate>(n, 0, stageCount(n), d, w);
 }
 
-// The inverse transform as pieces [first, end): piece 0 the conjugating bit reversal (scratch
-// from ip + 2), piece 1 + s stage s.
-template <typename T>
-void inversePieces(int n, int first, int end, Points<T> d, int32_t* ip, const float* w)
+// A transform as pieces [first, end): piece 0 the bit reversal (scratch from ip + 2), piece
+// 1 + s stage s; with Conjugate the inverse.
+template <bool Conjugate, typename T>
+void transformPieces(int n, int first, int end, Points<T> d, int32_t* ip, const float* w)
 {
     if (first == 0 && end > 0)
-        bitReverse<true>(n, ip + 2, d);
-    runStages<true>(n, std::max(first - 1, 0), end - 1, d, w);
+        bitReverse<Conjugate>(n, ip + 2, d);
+    runStages<Conjugate>(n, std::max(first - 1, 0), end - 1, d, w);
 }
 }  // namespace

@@ -14,9 +14,9 @@ namespace
 {
 inline int32_t partitionCount(const ConvolutionReverb& s) { return s.impulseLength / s.partitionLength + 1; }
 
-// Writes n real samples into inputSpectrum as complex values, zero-pads to E points and
-// transforms forward.
-void transformInput(ConvolutionReverb& s, const float* x, int32_t n)
+// Writes n real samples into inputSpectrum as complex values and zero-pads to E points, for the
+// forward transform (none of its pieces done yet).
+void loadInput(ConvolutionReverb& s, const float* x, int32_t n)
 {
     const int32_t E = s.fftSize;
     float* spec = s.inputSpectrum;
@@ -30,9 +30,24 @@ void transformInput(ConvolutionReverb& s, const float* x, int32_t n)
         spec[2 * i] = 0.0f;
         spec[2 * i + 1] = 0.0f;
     }
-    complexFftBitReverse(2 * E, s.bitReversalTable + 2, spec);
-    complexFftForward(2 * E, spec, s.twiddleTable);
+    s.forwardPieces = 0;
     s.lanesCount = 0;  // products of the previous spectrum are of no further use
+}
+
+// Runs the forward transform's pieces that are left.
+void finishForwardTransform(ConvolutionReverb& s)
+{
+    const int32_t pieces = complexFftInversePieceCount(2 * s.fftSize);
+    complexFftForwardPieces(2 * s.fftSize, s.inputSpectrum, s.bitReversalTable, s.twiddleTable, s.forwardPieces,
+                            pieces);
+    s.forwardPieces = pieces;
+}
+
+// loadInput, then the whole forward transform.
+void transformInput(ConvolutionReverb& s, const float* x, int32_t n)
+{
+    loadInput(s, x, n);
+    finishForwardTransform(s);
 }
 
 // Multiplies the input spectrum with partition p, transforms back and adds the real parts,
@@ -138,7 +153,8 @@ void formLaneProducts(ConvolutionReverb& s, int32_t first, int32_t count, int32_
     {
         const float* spectra[8];
         for (int32_t q = 0; q < 8; ++q)
-            spectra[q] = s.partitionSpectra + static_cast<int64_t>(partitionAt(s, first + std::min(q, count - 1))) * 2 * E;
+            spectra[q] =
+                s.partitionSpectra + static_cast<int64_t>(partitionAt(s, first + std::min(q, count - 1))) * 2 * E;
         convolutionFormProductsAvx(lanes, spectra, X, E);
         return;
     }
@@ -298,15 +314,14 @@ void quantiseAccumulator(ConvolutionReverb& s, int32_t from, int32_t to)
 int32_t lanePassWork(int32_t width) { return width == 8 ? 6 : 3; }
 constexpr int32_t kAdditionWork = 1;
 
-int32_t completingCallWork(const ConvolutionReverb& s)
-{
-    return 2 * complexFftInversePieceCount(2 * s.fftSize) + s.impulseLength / (2 * s.fftSize);
-}
+int32_t completingCallWork(const ConvolutionReverb& s) { return 1 + s.impulseLength / (2 * s.fftSize); }
+constexpr int32_t kScalarPassWork = 2;
 
 int32_t stepWork(const ConvolutionReverb& s, int32_t W)
 {
     const int32_t nParts = partitionCount(s);
-    int32_t work = completingCallWork(s) + nParts * kAdditionWork;
+    int32_t work =
+        completingCallWork(s) + complexFftInversePieceCount(2 * s.fftSize) * kScalarPassWork + nParts * kAdditionWork;
     for (int32_t position = 0; position < nParts;)
     {
         const int32_t width = nParts - position <= 4 ? 4 : W;
@@ -319,6 +334,14 @@ int32_t stepWork(const ConvolutionReverb& s, int32_t W)
 // Accumulate mode, lane forms: the next piece of the step's work.
 void runNextPiece(ConvolutionReverb& s, int32_t W)
 {
+    if (s.forwardPieces < complexFftInversePieceCount(2 * s.fftSize))
+    {
+        complexFftForwardPieces(2 * s.fftSize, s.inputSpectrum, s.bitReversalTable, s.twiddleTable, s.forwardPieces,
+                                s.forwardPieces + 1);
+        s.forwardPieces += 1;
+        s.stepWorkDone += kScalarPassWork;
+        return;
+    }
     const int32_t position = s.nextAdd;
     if (!batchHolds(s, position, W))
     {
@@ -355,6 +378,8 @@ void advanceStep(ConvolutionReverb& s, int32_t call)
         int32_t end = call == 0 ? lateCount(s) : lateCount(s) + call * s.partitionsPerCall;
         if (s.nextAdd < nParts && s.nextAdd != groupStart(s, s.nextAdd))
             end = std::max(end, groupEnd(s, s.nextAdd));
+        if (s.nextAdd < end)
+            finishForwardTransform(s);
         for (; s.nextAdd < end; ++s.nextAdd)
         {
             const int32_t p = partitionAt(s, s.nextAdd);
@@ -606,6 +631,7 @@ bool convolutionReverbConfigure(ConvolutionReverb& state, const float* impulse, 
     std::memset(s.inputSpectrum, 0, sizeof(float) * static_cast<size_t>(2 * s.fftSize));
     // The silent starting spectrum's products are all zero: adding them would leave the cleared
     // accumulator as it is, so its step has nothing left to do.
+    s.forwardPieces = complexFftInversePieceCount(2 * s.fftSize);
     s.nextAdd = partitionCount(s);
     s.ready = 1;
     return true;
@@ -639,11 +665,15 @@ void convolutionReverbProcess(ConvolutionReverb& state, float* samples)
     s.blocksGathered += 1;
     if (s.blocksGathered == s.blocksPerStep)
     {
-        // Completing call: transform the step and hand its first L output samples over. The
-        // previous step's work is all done (its last call finishes it).
+        // Completing call: take the step in for its transform (the lane forms spread the
+        // transform's pieces over the step's calls too) and hand its first L output samples
+        // over. The previous step's work is all done (its last call finishes it).
         s.blocksGathered = 0;
         std::memcpy(s.handoverBuffer, s.gatherBuffer, sizeof(float) * static_cast<size_t>(L));
-        transformInput(s, s.handoverBuffer, L);
+        if (laneWidth(s) > 0)
+            loadInput(s, s.handoverBuffer, L);
+        else
+            transformInput(s, s.handoverBuffer, L);
         std::memcpy(s.handoverBuffer, s.accumulator, sizeof(float) * static_cast<size_t>(L));
         std::memcpy(s.outputBuffer, s.handoverBuffer, sizeof(float) * static_cast<size_t>(L));
         handOver(s, L);

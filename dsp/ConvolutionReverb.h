@@ -53,8 +53,9 @@ struct ConvolutionReverb
     int32_t lanesPieces;  // pieces of the batch done: the products, the transform's stages, the real parts
     // Accumulate mode: the step's work on the current input spectrum, which the lane forms spread
     // evenly over the step's calls.
-    int32_t nextAdd;       // position of the next partition product to add (all added: nParts)
-    int32_t stepWorkDone;  // work done in this step, in the units of the step's work estimate
+    int32_t forwardPieces;  // pieces of inputSpectrum's forward transform done
+    int32_t nextAdd;        // position of the next partition product to add (all added: nParts)
+    int32_t stepWorkDone;   // work done in this step, in the units of the step's work estimate
 };
 
 // Sets the engine up for an impulse response of impulseLength (f >= 0) samples, blocks of

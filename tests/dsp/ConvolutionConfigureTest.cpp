@@ -118,8 +118,9 @@ bool referenceConfigure(ConvolutionReverb& state, const float* impulse, int32_t 
                     sizeof(float) * static_cast<size_t>(2 * E));
     }
 
-    // Nothing to add for the silent starting spectrum.
+    // Nothing to add for the silent starting spectrum, whose transform is done.
     s.nextAdd = static_cast<int32_t>(nParts);
+    s.forwardPieces = complexFftInversePieceCount(2 * E);
 
     std::memset(s.inputSpectrum, 0, sizeof(float) * static_cast<size_t>(2 * E));
     std::memset(s.accumulator, 0, sizeof(float) * static_cast<size_t>(f + 2 * E));
@@ -153,6 +154,7 @@ std::string firstDifference(const ConvolutionReverb& x, const ConvolutionReverb&
     BRONDAVELL_COMPARE_FIELD(partitionsPerCall)
     BRONDAVELL_COMPARE_FIELD(inverseScale)
     BRONDAVELL_COMPARE_FIELD(nextAdd)
+    BRONDAVELL_COMPARE_FIELD(forwardPieces)
 #undef BRONDAVELL_COMPARE_FIELD
     const auto floats = static_cast<size_t>(2 * x.fftSize);
     const auto spectra = static_cast<size_t>(x.impulseLength / x.partitionLength + 1) * floats;
