@@ -64,16 +64,25 @@ void complexFftInverseFour(int n, float* lanes, int32_t* ip, const float* w)
     stages<true>(n, Points<FloatLanes>{ lanes }, w);
 }
 
+void complexFftSplitPieces(int n, float* a, int32_t* ip, const float* w, int first, int end, bool inverse, int width)
+{
+    if (width == 8)
+        complexFftSplitPiecesEight(n, a, ip, w, first, end, inverse);
+    else if (width == 4 && inverse)
+        splitTransformPieces<true, FloatLanes, FloatLanes>(n, first, end, a, ip, w);
+    else if (width == 4)
+        splitTransformPieces<false, FloatLanes, FloatLanes>(n, first, end, a, ip, w);
+    else if (inverse)
+        splitTransformPieces<true, float, float>(n, first, end, a, ip, w);
+    else
+        splitTransformPieces<false, float, float>(n, first, end, a, ip, w);
+}
+
 int complexFftInversePieceCount(int n) { return stageCount(n) + 1; }
 
 void complexFftInversePiecesFour(int n, float* lanes, int32_t* ip, const float* w, int first, int end)
 {
     transformPieces<true>(n, first, end, Points<FloatLanes>{ lanes }, ip, w);
-}
-
-void complexFftForwardPieces(int n, float* a, int32_t* ip, const float* w, int first, int end)
-{
-    transformPieces<false>(n, first, end, Points<float>{ a }, ip, w);
 }
 
 namespace

@@ -45,12 +45,16 @@ void complexFftInverseEight(int n, float* lanes, int32_t* ip, const float* w);
 // of complexFftInversePieceCount(n) run here, on four or eight lanes; all of them in order give
 // complexFftInverseFour's and complexFftInverseEight's results.
 int complexFftInversePieceCount(int n);
-// The forward transform of one sequence in the same pieces (bit reversal, then the stages), with
-// ip as complexFftInverse takes it: all of them in order give complexFftBitReverse followed by
-// complexFftForward. The forward transform has complexFftInversePieceCount(n) pieces too.
-void complexFftForwardPieces(int n, float* a, int32_t* ip, const float* w, int first, int end);
 void complexFftInversePiecesFour(int n, float* lanes, int32_t* ip, const float* w, int first, int end);
 void complexFftInversePiecesEight(int n, float* lanes, int32_t* ip, const float* w, int first, int end);
+
+// One transform in split layout: the real parts of the N points in a[0, N), the imaginary parts
+// in a[N, 2N). The same pieces as above, forward or inverse (conjugating); each stage whose
+// groups are wide enough runs `width` neighbouring butterflies side by side (1: one at a time,
+// 4: SSE2 lanes, 8: AVX lanes, only where complexFftEightLanesAvailable()). Every width gives the
+// interleaved transform's values, bit for bit, in split layout.
+void complexFftSplitPieces(int n, float* a, int32_t* ip, const float* w, int first, int end, bool inverse, int width);
+void complexFftSplitPiecesEight(int n, float* a, int32_t* ip, const float* w, int first, int end, bool inverse);
 
 // Whether this build has the eight-lane form (x86-64 builds) and the processor runs it (AVX).
 bool complexFftEightLanesAvailable();

@@ -25,6 +25,22 @@ WideLanes operator-(WideLanes a, WideLanes b) { return { _mm256_sub_ps(a.v, b.v)
 WideLanes operator-(WideLanes a) { return { _mm256_xor_ps(a.v, _mm256_set1_ps(-0.0f)) }; }
 WideLanes operator*(float a, WideLanes b) { return { _mm256_mul_ps(_mm256_set1_ps(a), b.v) }; }
 WideLanes& operator-=(WideLanes& a, WideLanes b) { return a = a - b; }
+
+// Four lanes, for the stages of a split-layout transform whose groups hold four points.
+struct NarrowLanes
+{
+    static constexpr int width = 4;
+    __m128 v;
+
+    static NarrowLanes load(const float* p) { return { _mm_loadu_ps(p) }; }
+    void store(float* p) const { _mm_storeu_ps(p, v); }
+};
+
+NarrowLanes operator+(NarrowLanes a, NarrowLanes b) { return { _mm_add_ps(a.v, b.v) }; }
+NarrowLanes operator-(NarrowLanes a, NarrowLanes b) { return { _mm_sub_ps(a.v, b.v) }; }
+NarrowLanes operator-(NarrowLanes a) { return { _mm_xor_ps(a.v, _mm_set1_ps(-0.0f)) }; }
+NarrowLanes operator*(float a, NarrowLanes b) { return { _mm_mul_ps(_mm_set1_ps(a), b.v) }; }
+NarrowLanes& operator-=(NarrowLanes& a, NarrowLanes b) { return a = a - b; }
 }  // namespace
 
 #include "ComplexFftStages.h"
@@ -41,8 +57,18 @@ void complexFftInversePiecesEight(int n, float* lanes, int32_t* ip, const float*
 {
     transformPieces<true>(n, first, end, Points<WideLanes>{ lanes }, ip, w);
 }
+
+void complexFftSplitPiecesEight(int n, float* a, int32_t* ip, const float* w, int first, int end, bool inverse)
+{
+    if (inverse)
+        splitTransformPieces<true, WideLanes, NarrowLanes>(n, first, end, a, ip, w);
+    else
+        splitTransformPieces<false, WideLanes, NarrowLanes>(n, first, end, a, ip, w);
+}
 #else
 bool complexFftEightLanesBuilt() { return false; }
+
+void complexFftSplitPiecesEight(int, float*, int32_t*, const float*, int, int, bool) {}
 
 void complexFftInversePiecesEight(int, float*, int32_t*, const float*, int, int) {}
 

@@ -10,50 +10,91 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <type_traits>
 
 namespace
 {
-// Access to float index i of the data: one transform (T = float), or T::width transforms side by
-// side in lanes (float i of transform q at [width x i + q]).
+// Access to the point whose real part is float index i (even) of the interleaved data, its
+// imaginary part at i + 1: one transform (T = float), or T::width transforms side by side in
+// lanes (float i of transform q at [width x i + q]).
 template <typename T>
 struct Points
 {
+    using Value = T;
+    static constexpr int step = 2;  // float index step from one butterfly to the next
     float* a;
-    T get(int i) const { return T::load(a + T::width * i); }
-    void set(int i, T x) const { x.store(a + T::width * i); }
+    T re(int i) const { return T::load(a + T::width * i); }
+    T im(int i) const { return T::load(a + T::width * (i + 1)); }
+    void setRe(int i, T x) const { x.store(a + T::width * i); }
+    void setIm(int i, T x) const { x.store(a + T::width * (i + 1)); }
+};
+
+// One transform in split layout, the real parts of its N points in a[0, N) and the imaginary
+// parts in a[N, 2N); point i / 2 for the interleaved float index i. With a lane type T, each
+// access covers T::width neighbouring points, so that neighbouring butterflies (which a stage's
+// group runs with the same twiddle factors) run side by side in the lanes.
+template <typename T>
+struct SplitPoints
+{
+    using Value = T;
+    static constexpr int step = 2 * T::width;
+    float* a;
+    int N;
+    T re(int i) const { return T::load(a + (i >> 1)); }
+    T im(int i) const { return T::load(a + N + (i >> 1)); }
+    void setRe(int i, T x) const { x.store(a + (i >> 1)); }
+    void setIm(int i, T x) const { x.store(a + N + (i >> 1)); }
+};
+
+template <>
+struct SplitPoints<float>
+{
+    using Value = float;
+    static constexpr int step = 2;
+    float* a;
+    int N;
+    float re(int i) const { return a[i >> 1]; }
+    float im(int i) const { return a[N + (i >> 1)]; }
+    void setRe(int i, float x) const { a[i >> 1] = x; }
+    void setIm(int i, float x) const { a[N + (i >> 1)] = x; }
 };
 
 template <>
 struct Points<float>
 {
+    using Value = float;
+    static constexpr int step = 2;
     float* a;
-    float get(int i) const { return a[i]; }
-    void set(int i, float x) const { a[i] = x; }
+    float re(int i) const { return a[i]; }
+    float im(int i) const { return a[i + 1]; }
+    void setRe(int i, float x) const { a[i] = x; }
+    void setIm(int i, float x) const { a[i + 1] = x; }
 };
 
 // Swaps two points; with Conjugate, negates both imaginary parts as well.
-template <bool Conjugate, typename T>
-inline void swapPoints(Points<T> d, int j1, int k1)
+template <bool Conjugate, typename P>
+inline void swapPoints(P d, int j1, int k1)
 {
-    const T xr = d.get(j1), yr = d.get(k1);
-    T xi = d.get(j1 + 1), yi = d.get(k1 + 1);
+    using T = typename P::Value;
+    const T xr = d.re(j1), yr = d.re(k1);
+    T xi = d.im(j1), yi = d.im(k1);
     if constexpr (Conjugate)
     {
         xi = -xi;
         yi = -yi;
     }
-    d.set(j1, yr);
-    d.set(j1 + 1, yi);
-    d.set(k1, xr);
-    d.set(k1 + 1, xi);
+    d.setRe(j1, yr);
+    d.setIm(j1, yi);
+    d.setRe(k1, xr);
+    d.setIm(k1, xi);
 }
 
 // Negates the imaginary part of a point that the permutation leaves in place (Conjugate only).
-template <bool Conjugate, typename T>
-inline void conjugateFixed([[maybe_unused]] Points<T> d, [[maybe_unused]] int k1)
+template <bool Conjugate, typename P>
+inline void conjugateFixed([[maybe_unused]] P d, [[maybe_unused]] int k1)
 {
     if constexpr (Conjugate)
-        d.set(k1 + 1, -d.get(k1 + 1));
+        d.setIm(k1, -d.im(k1));
 }
 
 // Builds the bit-reversal index table in ip; returns m and sets l.
@@ -74,8 +115,8 @@ inline int buildBitReversalTable(int n, int32_t* ip, int& l)
 
 // Bit reversal of the n / 2 points; with Conjugate, every imaginary part is negated as well
 // (swapped points and fixed points alike).
-template <bool Conjugate, typename T>
-void bitReverse(int n, int32_t* ip, Points<T> d)
+template <bool Conjugate, typename P>
+void bitReverse(int n, int32_t* ip, P d)
 {
     int l = 0;
     const int m = buildBitReversalTable(n, ip, l);
@@ -131,96 +172,99 @@ void bitReverse(int n, int32_t* ip, Points<T> d)
 
 // Radix-4 butterfly without twiddle factors at start j, span l; with Conjugate (the inverse's
 // last stage) every output is conjugated.
-template <bool Conjugate, typename T>
-inline void butterflyPlain(Points<T> d, int j, int l)
+template <bool Conjugate, typename P>
+inline void butterflyPlain(P d, int j, int l)
 {
+    using T = typename P::Value;
     const int j1 = j + l, j2 = j1 + l, j3 = j2 + l;
-    const T x0r = d.get(j) + d.get(j1);
-    const T x0i = d.get(j + 1) + d.get(j1 + 1);
-    const T x1r = d.get(j) - d.get(j1);
-    const T x1i = d.get(j + 1) - d.get(j1 + 1);
-    const T x2r = d.get(j2) + d.get(j3);
-    const T x2i = d.get(j2 + 1) + d.get(j3 + 1);
-    const T x3r = d.get(j2) - d.get(j3);
-    const T x3i = d.get(j2 + 1) - d.get(j3 + 1);
+    const T x0r = d.re(j) + d.re(j1);
+    const T x0i = d.im(j) + d.im(j1);
+    const T x1r = d.re(j) - d.re(j1);
+    const T x1i = d.im(j) - d.im(j1);
+    const T x2r = d.re(j2) + d.re(j3);
+    const T x2i = d.im(j2) + d.im(j3);
+    const T x3r = d.re(j2) - d.re(j3);
+    const T x3i = d.im(j2) - d.im(j3);
     const auto im = [](T v) {
         if constexpr (Conjugate)
             return -v;
         else
             return v;
     };
-    d.set(j, x0r + x2r);
-    d.set(j + 1, im(x0i + x2i));
-    d.set(j2, x0r - x2r);
-    d.set(j2 + 1, im(x0i - x2i));
-    d.set(j1, x1r - x3i);
-    d.set(j1 + 1, im(x1i + x3r));
-    d.set(j3, x1r + x3i);
-    d.set(j3 + 1, im(x1i - x3r));
+    d.setRe(j, x0r + x2r);
+    d.setIm(j, im(x0i + x2i));
+    d.setRe(j2, x0r - x2r);
+    d.setIm(j2, im(x0i - x2i));
+    d.setRe(j1, x1r - x3i);
+    d.setIm(j1, im(x1i + x3r));
+    d.setRe(j3, x1r + x3i);
+    d.setIm(j3, im(x1i - x3r));
 }
 
 // Radix-2 butterflies of the last stage for odd powers of two; with Conjugate every output is
 // conjugated.
-template <bool Conjugate, typename T>
-inline void lastStageRadix2(Points<T> d, int l)
+template <bool Conjugate, typename P>
+inline void lastStageRadix2(P d, int l)
 {
-    for (int j = 0; j < l; j += 2)
+    using T = typename P::Value;
+    for (int j = 0; j < l; j += P::step)
     {
         const int j1 = j + l;
-        const T x0r = d.get(j) - d.get(j1);
-        const T x0i = d.get(j + 1) - d.get(j1 + 1);
-        const T sumR = d.get(j) + d.get(j1);
-        const T sumI = d.get(j + 1) + d.get(j1 + 1);
-        d.set(j, sumR);
+        const T x0r = d.re(j) - d.re(j1);
+        const T x0i = d.im(j) - d.im(j1);
+        const T sumR = d.re(j) + d.re(j1);
+        const T sumI = d.im(j) + d.im(j1);
+        d.setRe(j, sumR);
         if constexpr (Conjugate)
         {
-            d.set(j + 1, -sumI);
-            d.set(j1, x0r);
-            d.set(j1 + 1, -x0i);
+            d.setIm(j, -sumI);
+            d.setRe(j1, x0r);
+            d.setIm(j1, -x0i);
         }
         else
         {
-            d.set(j + 1, sumI);
-            d.set(j1, x0r);
-            d.set(j1 + 1, x0i);
+            d.setIm(j, sumI);
+            d.setRe(j1, x0r);
+            d.setIm(j1, x0i);
         }
     }
 }
 
-template <typename T>
-void middleStage(int n, int l, Points<T> d, const float* w)
+template <typename P>
+void middleStage(int n, int l, P d, const float* w)
 {
+    using T = typename P::Value;
     const int m = l << 2;
 
     // Group 0: no twiddle factors.
-    for (int j = 0; j < l; j += 2)
+    for (int j = 0; j < l; j += P::step)
         butterflyPlain<false>(d, j, l);
 
     // Group m: twiddles (r + ir), i and (-r + ir) with r = cos(pi/4).
     const float r = w[2];
-    for (int j = m; j < l + m; j += 2)
+    for (int j = m; j < l + m; j += P::step)
     {
         const int j1 = j + l, j2 = j1 + l, j3 = j2 + l;
-        const T x0r = d.get(j) + d.get(j1);
-        const T x0i = d.get(j + 1) + d.get(j1 + 1);
-        const T x1r = d.get(j) - d.get(j1);
-        const T x1i = d.get(j + 1) - d.get(j1 + 1);
-        const T x2r = d.get(j2) + d.get(j3);
-        const T x2i = d.get(j2 + 1) + d.get(j3 + 1);
-        const T x3r = d.get(j2) - d.get(j3);
-        const T x3i = d.get(j2 + 1) - d.get(j3 + 1);
-        d.set(j, x0r + x2r);
-        d.set(j + 1, x0i + x2i);
-        d.set(j2, x2i - x0i);
-        d.set(j2 + 1, x0r - x2r);
+        const T x0r = d.re(j) + d.re(j1);
+        const T x0i = d.im(j) + d.im(j1);
+        const T x1r = d.re(j) - d.re(j1);
+        const T x1i = d.im(j) - d.im(j1);
+        const T x2r = d.re(j2) + d.re(j3);
+        const T x2i = d.im(j2) + d.im(j3);
+        const T x3r = d.re(j2) - d.re(j3);
+        const T x3i = d.im(j2) - d.im(j3);
+        d.setRe(j, x0r + x2r);
+        d.setIm(j, x0i + x2i);
+        d.setRe(j2, x2i - x0i);
+        d.setIm(j2, x0r - x2r);
         const T u1r = x1r - x3i;
         const T u1i = x1i + x3r;
-        d.set(j1, r * (u1r - u1i));
-        d.set(j1 + 1, r * (u1r + u1i));
+        d.setRe(j1, r * (u1r - u1i));
+        d.setIm(j1, r * (u1r + u1i));
         const T u3r = x3i + x1r;
         const T nu3i = x3r - x1i;
-        d.set(j3, r * (nu3i - u3r));
-        d.set(j3 + 1, r * (nu3i + u3r));
+        d.setRe(j3, r * (nu3i - u3r));
+        d.setIm(j3, r * (nu3i + u3r));
     }
 
     // Remaining groups in pairs; the second of each pair multiplies its middle output by
@@ -244,31 +288,31 @@ void middleStage(int n, int l, Points<T> d, const float* w)
             const float wk3r = wk1r - 2.0f * wk2iEff * wk1i;
             const float wk3i = 2.0f * wk2iEff * wk1r - wk1i;
             const int start = k + pair * m;
-            for (int j = start; j < l + start; j += 2)
+            for (int j = start; j < l + start; j += P::step)
             {
                 const int j1 = j + l, j2 = j1 + l, j3 = j2 + l;
-                T x0r = d.get(j) + d.get(j1);
-                T x0i = d.get(j + 1) + d.get(j1 + 1);
-                const T x1r = d.get(j) - d.get(j1);
-                const T x1i = d.get(j + 1) - d.get(j1 + 1);
-                const T x2r = d.get(j2) + d.get(j3);
-                const T x2i = d.get(j2 + 1) + d.get(j3 + 1);
-                const T x3r = d.get(j2) - d.get(j3);
-                const T x3i = d.get(j2 + 1) - d.get(j3 + 1);
-                d.set(j, x0r + x2r);
-                d.set(j + 1, x0i + x2i);
+                T x0r = d.re(j) + d.re(j1);
+                T x0i = d.im(j) + d.im(j1);
+                const T x1r = d.re(j) - d.re(j1);
+                const T x1i = d.im(j) - d.im(j1);
+                const T x2r = d.re(j2) + d.re(j3);
+                const T x2i = d.im(j2) + d.im(j3);
+                const T x3r = d.re(j2) - d.re(j3);
+                const T x3i = d.im(j2) - d.im(j3);
+                d.setRe(j, x0r + x2r);
+                d.setIm(j, x0i + x2i);
                 x0r -= x2r;
                 x0i -= x2i;
-                d.set(j2, wk2rEff * x0r - wk2iEff * x0i);
-                d.set(j2 + 1, wk2rEff * x0i + wk2iEff * x0r);
+                d.setRe(j2, wk2rEff * x0r - wk2iEff * x0i);
+                d.setIm(j2, wk2rEff * x0i + wk2iEff * x0r);
                 x0r = x1r - x3i;
                 x0i = x1i + x3r;
-                d.set(j1, wk1r * x0r - wk1i * x0i);
-                d.set(j1 + 1, wk1r * x0i + wk1i * x0r);
+                d.setRe(j1, wk1r * x0r - wk1i * x0i);
+                d.setIm(j1, wk1r * x0i + wk1i * x0r);
                 x0r = x1r + x3i;
                 x0i = x1i - x3r;
-                d.set(j3, wk3r * x0r - wk3i * x0i);
-                d.set(j3 + 1, wk3r * x0i + wk3i * x0r);
+                d.setRe(j3, wk3r * x0r - wk3i * x0i);
+                d.setIm(j3, wk3r * x0i + wk3i * x0r);
             }
         }
     }
@@ -288,19 +332,22 @@ inline int stageCount(int n)
     return count;
 }
 
-template <bool Conjugate, typename T>
-void runStage(int n, int stage, Points<T> d, const float* w)
+// The span l (in floats) of a stage: 2 for the first, then four times the one before.
+inline int stageSpan(int stage) { return stage == 0 ? 2 : 8 << (2 * (stage - 1)); }
+
+template <bool Conjugate, typename P>
+void runStage(int n, int stage, P d, const float* w)
 {
     const int count = stageCount(n);
     if (stage < count - 1)
     {
-        middleStage(n, stage == 0 ? 2 : 8 << (2 * (stage - 1)), d, w);
+        middleStage(n, stageSpan(stage), d, w);
         return;
     }
-    const int l = n > 8 ? 8 << (2 * (count - 2)) : 2;
+    const int l = n > 8 ? stageSpan(count - 1) : 2;
     if ((l << 2) == n)
     {
-        for (int j = 0; j < l; j += 2)
+        for (int j = 0; j < l; j += P::step)
             butterflyPlain<Conjugate>(d, j, l);
     }
     else
@@ -309,26 +356,56 @@ void runStage(int n, int stage, Points<T> d, const float* w)
     }
 }
 
-template <bool Conjugate, typename T>
-void runStages(int n, int first, int end, Points<T> d, const float* w)
+template <bool Conjugate, typename P>
+void runStages(int n, int first, int end, P d, const float* w)
 {
     for (int stage = first; stage < end; ++stage)
         runStage<Conjugate>(n, stage, d, w);
 }
 
-template <bool Conjugate, typename T>
-void stages(int n, Points<T> d, const float* w)
+template <bool Conjugate, typename P>
+void stages(int n, P d, const float* w)
 {
     runStages<Conjugate>(n, 0, stageCount(n), d, w);
 }
 
 // A transform as pieces [first, end): piece 0 the bit reversal (scratch from ip + 2), piece
 // 1 + s stage s; with Conjugate the inverse.
-template <bool Conjugate, typename T>
-void transformPieces(int n, int first, int end, Points<T> d, int32_t* ip, const float* w)
+template <bool Conjugate, typename P>
+void transformPieces(int n, int first, int end, P d, int32_t* ip, const float* w)
 {
     if (first == 0 && end > 0)
         bitReverse<Conjugate>(n, ip + 2, d);
     runStages<Conjugate>(n, std::max(first - 1, 0), end - 1, d, w);
+}
+
+// A transform of one sequence in split layout as pieces [first, end), numbered as above; each
+// stage whose groups hold at least Wide::width points runs that many butterflies side by side,
+// one whose groups hold at least Narrow::width points that many (float: one at a time). The
+// values are those of the interleaved transform, bit for bit.
+template <bool Conjugate, typename Wide, typename Narrow>
+void splitTransformPieces(int n, int first, int end, float* a, int32_t* ip, const float* w)
+{
+    const SplitPoints<float> one{ a, n / 2 };
+    if (first == 0 && end > 0)
+        bitReverse<Conjugate>(n, ip + 2, one);
+    const int count = stageCount(n);
+    for (int stage = std::max(first - 1, 0); stage < end - 1; ++stage)
+    {
+        const int points = (stage < count - 1 ? stageSpan(stage) : n > 8 ? stageSpan(count - 1) : 2) / 2;
+        if constexpr (!std::is_same_v<Wide, float>)
+            if (points >= Wide::width)
+            {
+                runStage<Conjugate>(n, stage, SplitPoints<Wide>{ a, n / 2 }, w);
+                continue;
+            }
+        if constexpr (!std::is_same_v<Narrow, float>)
+            if (points >= Narrow::width)
+            {
+                runStage<Conjugate>(n, stage, SplitPoints<Narrow>{ a, n / 2 }, w);
+                continue;
+            }
+        runStage<Conjugate>(n, stage, one, w);
+    }
 }
 }  // namespace

@@ -14,34 +14,34 @@ namespace
 {
 inline int32_t partitionCount(const ConvolutionReverb& s) { return s.impulseLength / s.partitionLength + 1; }
 
-// Writes n real samples into inputSpectrum as complex values and zero-pads to E points, for the
-// forward transform (none of its pieces done yet).
+// Writes n real samples into inputSpectrum as complex values in split layout and zero-pads to
+// E points, for the forward transform (none of its pieces done yet).
 void loadInput(ConvolutionReverb& s, const float* x, int32_t n)
 {
     const int32_t E = s.fftSize;
     float* spec = s.inputSpectrum;
-    for (int32_t i = 0; i < n; ++i)
-    {
-        spec[2 * i] = x[i];
-        spec[2 * i + 1] = 0.0f;
-    }
-    for (int32_t i = n; i < E; ++i)
-    {
-        spec[2 * i] = 0.0f;
-        spec[2 * i + 1] = 0.0f;
-    }
+    std::memcpy(spec, x, sizeof(float) * static_cast<size_t>(n));
+    std::memset(spec + n, 0, sizeof(float) * static_cast<size_t>(2 * E - n));
     s.forwardPieces = 0;
     s.lanesCount = 0;  // products of the previous spectrum are of no further use
 }
 
-// Runs the forward transform's pieces that are left.
-void finishForwardTransform(ConvolutionReverb& s)
+// Runs the forward transform's pieces [forwardPieces, end), neighbouring butterflies side by side
+// in the lanes of the selected routines.
+void runForwardPieces(ConvolutionReverb& s, int32_t end)
 {
-    const int32_t pieces = complexFftInversePieceCount(2 * s.fftSize);
-    complexFftForwardPieces(2 * s.fftSize, s.inputSpectrum, s.bitReversalTable, s.twiddleTable, s.forwardPieces,
-                            pieces);
-    s.forwardPieces = pieces;
+    const DspRoutines routines = dspSelectedRoutines();
+    int width = 4;
+    if (routines == DspRoutines::plain)
+        width = 1;
+    else if (routines == DspRoutines::fast && complexFftEightLanesAvailable())
+        width = 8;
+    complexFftSplitPieces(2 * s.fftSize, s.inputSpectrum, s.bitReversalTable, s.twiddleTable, s.forwardPieces, end,
+                          false, width);
+    s.forwardPieces = end;
 }
+
+void finishForwardTransform(ConvolutionReverb& s) { runForwardPieces(s, complexFftInversePieceCount(2 * s.fftSize)); }
 
 // loadInput, then the whole forward transform.
 void transformInput(ConvolutionReverb& s, const float* x, int32_t n)
@@ -60,7 +60,7 @@ void addPartitionProduct(ConvolutionReverb& s, int32_t p, int32_t offset)
     float* prod = s.productBuffer;
     for (int32_t k = 0; k < E; ++k)
     {
-        const float xr = X[2 * k], xi = X[2 * k + 1];
+        const float xr = X[k], xi = X[E + k];
         const float sr = S[2 * k], si = S[2 * k + 1];
         prod[2 * k] = sr * xr - si * xi;
         prod[2 * k + 1] = xi * sr + xr * si;
@@ -155,7 +155,7 @@ void formLaneProducts(ConvolutionReverb& s, int32_t first, int32_t count, int32_
         for (int32_t q = 0; q < 8; ++q)
             spectra[q] =
                 s.partitionSpectra + static_cast<int64_t>(partitionAt(s, first + std::min(q, count - 1))) * 2 * E;
-        convolutionFormProductsAvx(lanes, spectra, X, E);
+        convolutionFormProductsAvx(lanes, spectra, X, X + E, E);
         return;
     }
     // Four lanes at a time, two bins at a time: the four partitions' (re, im, re, im) rows,
@@ -178,7 +178,7 @@ void formLaneProducts(ConvolutionReverb& s, int32_t first, int32_t count, int32_
             for (int32_t bin = 0; bin < 2; ++bin)
             {
                 const int32_t re = at + 2 * bin, im = re + 1;
-                const FloatLanes xr = FloatLanes::splat(X[re]), xi = FloatLanes::splat(X[im]);
+                const FloatLanes xr = FloatLanes::splat(X[k + bin]), xi = FloatLanes::splat(X[E + k + bin]);
                 const FloatLanes sr = *parts[bin][0], si = *parts[bin][1];
                 (sr * xr - si * xi).store(lanes + W * re + group);
                 (xi * sr + xr * si).store(lanes + W * im + group);
@@ -336,9 +336,7 @@ void runNextPiece(ConvolutionReverb& s, int32_t W)
 {
     if (s.forwardPieces < complexFftInversePieceCount(2 * s.fftSize))
     {
-        complexFftForwardPieces(2 * s.fftSize, s.inputSpectrum, s.bitReversalTable, s.twiddleTable, s.forwardPieces,
-                                s.forwardPieces + 1);
-        s.forwardPieces += 1;
+        runForwardPieces(s, s.forwardPieces + 1);
         s.stepWorkDone += kScalarPassWork;
         return;
     }

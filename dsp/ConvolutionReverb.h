@@ -40,7 +40,8 @@ struct ConvolutionReverb
     float accumulator[kConvAccumulatorCapacity];      // overlap-add of wet samples; [0] is next out
     float productBuffer[kConvSpectrumCapacity];       // one partition product and its inverse, or lanes of
                                                       // them (below); the set-up's lanes of partitions
-    float inputSpectrum[kConvSpectrumCapacity];       // spectrum of the current block or last step
+    float inputSpectrum[kConvSpectrumCapacity];       // spectrum of the current block or last step, split:
+                                                      // E real parts, then E imaginary parts
     int32_t bitReversalTable[kConvTableCapacity];     // FFT ip table
     float twiddleTable[kConvTableCapacity];           // FFT w table for N = E
     int32_t outputBlockIndex;                         // accumulate mode: next b-sample slice of outputBuffer to output

@@ -32,7 +32,8 @@ void convolutionQuantiseAvx(float* acc, int32_t from, int32_t to)
     }
 }
 
-void convolutionFormProductsAvx(float* lanes, const float* const* spectra, const float* x, int32_t E)
+void convolutionFormProductsAvx(float* lanes, const float* const* spectra, const float* xRe, const float* xIm,
+                                int32_t E)
 {
     const auto pair = [](const float* low, const float* high) {
         return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(low)), _mm_loadu_ps(high), 1);
@@ -50,7 +51,7 @@ void convolutionFormProductsAvx(float* lanes, const float* const* spectra, const
         for (int32_t bin = 0; bin < 2; ++bin)
         {
             const int32_t re = at + 2 * bin;
-            const __m256 xr = _mm256_set1_ps(x[re]), xi = _mm256_set1_ps(x[re + 1]);
+            const __m256 xr = _mm256_set1_ps(xRe[k + bin]), xi = _mm256_set1_ps(xIm[k + bin]);
             const __m256 sr = parts[bin][0], si = parts[bin][1];
             _mm256_storeu_ps(lanes + 8 * re, _mm256_sub_ps(_mm256_mul_ps(sr, xr), _mm256_mul_ps(si, xi)));
             _mm256_storeu_ps(lanes + 8 * (re + 1), _mm256_add_ps(_mm256_mul_ps(xi, sr), _mm256_mul_ps(xr, si)));
@@ -60,7 +61,7 @@ void convolutionFormProductsAvx(float* lanes, const float* const* spectra, const
 #else
 bool convolutionAvxBuilt() { return false; }
 
-void convolutionFormProductsAvx(float*, const float* const*, const float*, int32_t) {}
+void convolutionFormProductsAvx(float*, const float* const*, const float*, const float*, int32_t) {}
 
 void convolutionAddScaledAvx(float*, const float*, float, int32_t) {}
 void convolutionQuantiseAvx(float*, int32_t, int32_t) {}

@@ -11,8 +11,10 @@ void convolutionAddScaledAvx(float* acc, const float* run, float scale, int32_t 
 void convolutionQuantiseAvx(float* acc, int32_t from, int32_t to);
 
 // The products of eight spectra (spectra[q], E interleaved complex points each) with the spectrum
-// x, side by side in eight lanes: for each point k, lanes[16 k + q] = sr x xr - si x xi and
-// lanes[16 k + 8 + q] = xi x sr + xr x si. E is even.
-void convolutionFormProductsAvx(float* lanes, const float* const* spectra, const float* x, int32_t E);
+// whose real parts are xRe[0, E) and imaginary parts xIm[0, E), side by side in eight lanes: for
+// each point k, lanes[16 k + q] = sr x xr - si x xi and lanes[16 k + 8 + q] = xi x sr + xr x si.
+// E is even.
+void convolutionFormProductsAvx(float* lanes, const float* const* spectra, const float* xRe, const float* xIm,
+                                int32_t E);
 
 bool convolutionAvxBuilt();

@@ -157,6 +157,58 @@ void BM_FftInverse(benchmark::State& state)
 }
 BENCHMARK(BM_FftInverse)->ArgName("N")->RangeMultiplier(2)->Range(256, 16384);
 
+// Inverse transforms side by side in four (SSE2) or eight (AVX) lanes; per_fft is per lane.
+void BM_FftInverseLanes(benchmark::State& state)
+{
+    const int N = static_cast<int>(state.range(0));
+    const int width = static_cast<int>(state.range(1));
+    if (width == 8 && !complexFftEightLanesAvailable())
+    {
+        state.SkipWithError("no AVX");
+        return;
+    }
+    std::vector<int32_t> ip(static_cast<size_t>(N), 0);
+    std::vector<float> w(static_cast<size_t>(N), 0.0f);
+    complexFftMakeTwiddles(N / 2, ip.data(), w.data());
+    auto a = noise(static_cast<size_t>(2 * N * width), 3);
+    for (auto _ : state)
+    {
+        if (width == 8)
+            complexFftInverseEight(2 * N, a.data(), ip.data(), w.data());
+        else
+            complexFftInverseFour(2 * N, a.data(), ip.data(), w.data());
+        benchmark::DoNotOptimize(a.data());
+        benchmark::ClobberMemory();
+    }
+    state.counters["per_fft"] = perItem(width);
+}
+// One transform in split layout, neighbouring butterflies side by side in `width` lanes.
+void BM_FftSplit(benchmark::State& state)
+{
+    const int N = static_cast<int>(state.range(0));
+    const int width = static_cast<int>(state.range(1));
+    if (width == 8 && !complexFftEightLanesAvailable())
+    {
+        state.SkipWithError("no AVX");
+        return;
+    }
+    std::vector<int32_t> ip(static_cast<size_t>(N), 0);
+    std::vector<float> w(static_cast<size_t>(N), 0.0f);
+    complexFftMakeTwiddles(N / 2, ip.data(), w.data());
+    auto a = noise(static_cast<size_t>(2 * N), 3);
+    const int pieces = complexFftInversePieceCount(2 * N);
+    for (auto _ : state)
+    {
+        complexFftSplitPieces(2 * N, a.data(), ip.data(), w.data(), 0, pieces, true, width);
+        benchmark::DoNotOptimize(a.data());
+        benchmark::ClobberMemory();
+    }
+    state.counters["per_fft"] = perItem(1);
+}
+BENCHMARK(BM_FftSplit)->ArgNames({ "N", "width" })->ArgsProduct({ { 1024, 2048, 4096 }, { 1, 4, 8 } });
+
+BENCHMARK(BM_FftInverseLanes)->ArgNames({ "N", "width" })->ArgsProduct({ { 1024, 2048, 4096 }, { 4, 8 } });
+
 void BM_FftwfForward(benchmark::State& state)
 {
     const int N = static_cast<int>(state.range(0));

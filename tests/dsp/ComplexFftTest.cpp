@@ -252,3 +252,52 @@ TEST(ComplexFft, InverseInLanesMatchesThePlainInverse)
             }
         }
 }
+
+// One transform in split layout, forward and inverse, one butterfly at a time or neighbouring
+// butterflies side by side in four or eight lanes, run piece by piece, gives the interleaved
+// transform's bits, for every size and under both floating-point modes.
+TEST(ComplexFft, SplitLayoutMatchesTheInterleavedTransform)
+{
+    std::vector<int> widths = { 1, 4 };
+    if (complexFftEightLanesAvailable())
+        widths.push_back(8);
+    for (const int width : widths)
+        for (const bool inverse : { false, true })
+            for (const auto& mode : kFloatingPointModes)
+            {
+                const ScopedFloatingPointMode fpMode(mode);
+                for (int N = 2; N <= 32768; N *= 2)
+                {
+                    const int n = 2 * N;
+                    std::vector<int32_t> ip(static_cast<size_t>(N) + 2, 0);
+                    std::vector<float> w(static_cast<size_t>(N), 0.0f);
+                    complexFftMakeTwiddles(N / 2, ip.data(), w.data());
+                    auto interleaved = noise(static_cast<size_t>(n), static_cast<unsigned>(N * 3 + width));
+                    interleaved[1] = 1e-39f;
+                    interleaved[static_cast<size_t>(n - 2)] = -0.0f;
+                    std::vector<float> split(static_cast<size_t>(n));
+                    for (int k = 0; k < N; ++k)
+                    {
+                        split[static_cast<size_t>(k)] = interleaved[static_cast<size_t>(2 * k)];
+                        split[static_cast<size_t>(N + k)] = interleaved[static_cast<size_t>(2 * k + 1)];
+                    }
+                    if (inverse)
+                    {
+                        complexFftInverse(n, interleaved.data(), ip.data(), w.data());
+                    }
+                    else
+                    {
+                        complexFftBitReverse(n, ip.data() + 2, interleaved.data());
+                        complexFftForward(n, interleaved.data(), w.data());
+                    }
+                    for (int piece = 0; piece < complexFftInversePieceCount(n); ++piece)
+                        complexFftSplitPieces(n, split.data(), ip.data(), w.data(), piece, piece + 1, inverse, width);
+                    for (int k = 0; k < N; ++k)
+                        for (int part = 0; part < 2; ++part)
+                            ASSERT_EQ(bitsOf(interleaved[static_cast<size_t>(2 * k + part)]),
+                                      bitsOf(split[static_cast<size_t>(part * N + k)]))
+                                << "width " << width << (inverse ? ", inverse, " : ", forward, ") << mode.name << ", N "
+                                << N << ", point " << k << ", part " << part;
+                }
+            }
+}
