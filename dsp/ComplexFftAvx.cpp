@@ -40,7 +40,12 @@ NarrowLanes operator+(NarrowLanes a, NarrowLanes b) { return { _mm_add_ps(a.v, b
 NarrowLanes operator-(NarrowLanes a, NarrowLanes b) { return { _mm_sub_ps(a.v, b.v) }; }
 NarrowLanes operator-(NarrowLanes a) { return { _mm_xor_ps(a.v, _mm_set1_ps(-0.0f)) }; }
 NarrowLanes operator*(float a, NarrowLanes b) { return { _mm_mul_ps(_mm_set1_ps(a), b.v) }; }
+NarrowLanes operator*(NarrowLanes a, NarrowLanes b) { return { _mm_mul_ps(a.v, b.v) }; }
 NarrowLanes& operator-=(NarrowLanes& a, NarrowLanes b) { return a = a - b; }
+void transpose(NarrowLanes& r0, NarrowLanes& r1, NarrowLanes& r2, NarrowLanes& r3)
+{
+    _MM_TRANSPOSE4_PS(r0.v, r1.v, r2.v, r3.v);
+}
 }  // namespace
 
 #include "ComplexFftStages.h"

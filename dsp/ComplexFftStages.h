@@ -230,8 +230,64 @@ inline void lastStageRadix2(P d, int l)
     }
 }
 
+// The twiddle factors of one group of a stage's pair loop: the k-th step's pair 0 or 1, where
+// k1 = 2k; the second of each pair multiplies its middle output by i x wk2 = (-wk2i, wk2r).
+struct GroupTwiddles
+{
+    float wk1r, wk1i, wk2r, wk2i, wk3r, wk3i;
+};
+
+inline GroupTwiddles groupTwiddles(const float* w, int k1, int pair)
+{
+    const int k2 = 2 * k1;
+    const float wk2r = w[k1];
+    const float wk2i = w[k1 + 1];
+    const float wk1r = w[k2 + 2 * pair];
+    const float wk1i = w[k2 + 2 * pair + 1];
+    const float wk2rEff = pair == 0 ? wk2r : -wk2i;
+    const float wk2iEff = pair == 0 ? wk2i : wk2r;
+    // wk3 from wk1 and wk2's imaginary part in the first group, its real part in the second:
+    // 2 x wk2iEff.
+    const float wk3r = wk1r - 2.0f * wk2iEff * wk1i;
+    const float wk3i = 2.0f * wk2iEff * wk1r - wk1i;
+    return { wk1r, wk1i, wk2rEff, wk2iEff, wk3r, wk3i };
+}
+
+// The radix-4 butterfly of a group with twiddle factors, at start j, span l. The factors are
+// floats (one group) or lanes of floats (one group per lane).
+template <typename P, typename Tw>
+inline void twiddledButterfly(P d, int j, int l, Tw wk1r, Tw wk1i, Tw wk2r, Tw wk2i, Tw wk3r, Tw wk3i)
+{
+    using T = typename P::Value;
+    const int j1 = j + l, j2 = j1 + l, j3 = j2 + l;
+    T x0r = d.re(j) + d.re(j1);
+    T x0i = d.im(j) + d.im(j1);
+    const T x1r = d.re(j) - d.re(j1);
+    const T x1i = d.im(j) - d.im(j1);
+    const T x2r = d.re(j2) + d.re(j3);
+    const T x2i = d.im(j2) + d.im(j3);
+    const T x3r = d.re(j2) - d.re(j3);
+    const T x3i = d.im(j2) - d.im(j3);
+    d.setRe(j, x0r + x2r);
+    d.setIm(j, x0i + x2i);
+    x0r -= x2r;
+    x0i -= x2i;
+    d.setRe(j2, wk2r * x0r - wk2i * x0i);
+    d.setIm(j2, wk2r * x0i + wk2i * x0r);
+    x0r = x1r - x3i;
+    x0i = x1i + x3r;
+    d.setRe(j1, wk1r * x0r - wk1i * x0i);
+    d.setIm(j1, wk1r * x0i + wk1i * x0r);
+    x0r = x1r + x3i;
+    x0i = x1i - x3r;
+    d.setRe(j3, wk3r * x0r - wk3i * x0i);
+    d.setIm(j3, wk3r * x0i + wk3i * x0r);
+}
+
+// A radix-4 stage with span l: group 0 without twiddle factors, group m = 4l with (r + ir), i
+// and (-r + ir), then the groups with general twiddle factors in pairs, steps k of 2m floats.
 template <typename P>
-void middleStage(int n, int l, P d, const float* w)
+void middleStageFirstGroups(int l, P d, const float* w)
 {
     using T = typename P::Value;
     const int m = l << 2;
@@ -266,54 +322,80 @@ void middleStage(int n, int l, P d, const float* w)
         d.setRe(j3, r * (nu3i - u3r));
         d.setIm(j3, r * (nu3i + u3r));
     }
+}
 
-    // Remaining groups in pairs; the second of each pair multiplies its middle output by
-    // i x wk2 = (-wk2i, wk2r).
-    int k1 = 0;
-    const int m2 = 2 * m;
-    for (int k = m2; k < n; k += m2)
-    {
-        k1 += 2;
-        const int k2 = 2 * k1;
-        const float wk2r = w[k1];
-        const float wk2i = w[k1 + 1];
+// The pair loop's steps k in [kFrom, kTo) (multiples of 2m, from 2m on).
+template <typename P>
+void middleStagePairs(int l, int kFrom, int kTo, P d, const float* w)
+{
+    const int m2 = 8 * l;
+    for (int k = kFrom; k < kTo; k += m2)
         for (int pair = 0; pair < 2; ++pair)
         {
-            const float wk1r = w[k2 + 2 * pair];
-            const float wk1i = w[k2 + 2 * pair + 1];
-            const float wk2rEff = pair == 0 ? wk2r : -wk2i;
-            const float wk2iEff = pair == 0 ? wk2i : wk2r;
-            // wk3 from wk1 and wk2's imaginary part in the first group, its real part in the
-            // second: 2 x wk2iEff.
-            const float wk3r = wk1r - 2.0f * wk2iEff * wk1i;
-            const float wk3i = 2.0f * wk2iEff * wk1r - wk1i;
-            const int start = k + pair * m;
+            const GroupTwiddles t = groupTwiddles(w, 2 * (k / m2), pair);
+            const int start = k + pair * 4 * l;
             for (int j = start; j < l + start; j += P::step)
-            {
-                const int j1 = j + l, j2 = j1 + l, j3 = j2 + l;
-                T x0r = d.re(j) + d.re(j1);
-                T x0i = d.im(j) + d.im(j1);
-                const T x1r = d.re(j) - d.re(j1);
-                const T x1i = d.im(j) - d.im(j1);
-                const T x2r = d.re(j2) + d.re(j3);
-                const T x2i = d.im(j2) + d.im(j3);
-                const T x3r = d.re(j2) - d.re(j3);
-                const T x3i = d.im(j2) - d.im(j3);
-                d.setRe(j, x0r + x2r);
-                d.setIm(j, x0i + x2i);
-                x0r -= x2r;
-                x0i -= x2i;
-                d.setRe(j2, wk2rEff * x0r - wk2iEff * x0i);
-                d.setIm(j2, wk2rEff * x0i + wk2iEff * x0r);
-                x0r = x1r - x3i;
-                x0i = x1i + x3r;
-                d.setRe(j1, wk1r * x0r - wk1i * x0i);
-                d.setIm(j1, wk1r * x0i + wk1i * x0r);
-                x0r = x1r + x3i;
-                x0i = x1i - x3r;
-                d.setRe(j3, wk3r * x0r - wk3i * x0i);
-                d.setIm(j3, wk3r * x0i + wk3i * x0r);
-            }
+                twiddledButterfly(d, j, l, t.wk1r, t.wk1i, t.wk2r, t.wk2i, t.wk3r, t.wk3i);
+        }
+}
+
+template <typename P>
+void middleStage(int n, int l, P d, const float* w)
+{
+    middleStageFirstGroups(l, d, w);
+    middleStagePairs(l, 8 * l, n, d, w);
+}
+
+// The first stage (span 2) of a split-layout transform of n / 2 >= 16 points, with four groups
+// side by side from group 4 on: each group's four points are neighbours, so four groups' points,
+// transposed, give each point of the four groups across the lanes (T: four lanes, with
+// transpose and lane-by-lane multiplication). Groups 0 to 3 run one at a time.
+template <typename T>
+void firstStageSplit(int n, float* a, const float* w)
+{
+    const int N = n / 2;
+    const SplitPoints<float> one{ a, N };
+    middleStageFirstGroups(2, one, w);
+    middleStagePairs(2, 16, 32, one, w);
+    for (int k = 32; k < n; k += 32)
+    {
+        // Lane q: step k + 16 (q / 2), pair q % 2, points k / 2 + 4q to k / 2 + 4q + 3.
+        alignas(16) float twiddles[6][4];
+        for (int q = 0; q < 4; ++q)
+        {
+            const GroupTwiddles t = groupTwiddles(w, 2 * ((k + 16 * (q / 2)) / 16), q % 2);
+            const float values[6] = { t.wk1r, t.wk1i, t.wk2r, t.wk2i, t.wk3r, t.wk3i };
+            for (int f = 0; f < 6; ++f)
+                twiddles[f][q] = values[f];
+        }
+        T re[4], im[4];
+        for (int q = 0; q < 4; ++q)
+        {
+            re[q] = T::load(a + k / 2 + 4 * q);
+            im[q] = T::load(a + N + k / 2 + 4 * q);
+        }
+        transpose(re[0], re[1], re[2], re[3]);
+        transpose(im[0], im[1], im[2], im[3]);
+        alignas(16) float group[32];
+        const Points<T> d{ group };
+        for (int p = 0; p < 4; ++p)
+        {
+            d.setRe(2 * p, re[p]);
+            d.setIm(2 * p, im[p]);
+        }
+        twiddledButterfly(d, 0, 2, T::load(twiddles[0]), T::load(twiddles[1]), T::load(twiddles[2]),
+                          T::load(twiddles[3]), T::load(twiddles[4]), T::load(twiddles[5]));
+        for (int p = 0; p < 4; ++p)
+        {
+            re[p] = d.re(2 * p);
+            im[p] = d.im(2 * p);
+        }
+        transpose(re[0], re[1], re[2], re[3]);
+        transpose(im[0], im[1], im[2], im[3]);
+        for (int q = 0; q < 4; ++q)
+        {
+            re[q].store(a + k / 2 + 4 * q);
+            im[q].store(a + N + k / 2 + 4 * q);
         }
     }
 }
@@ -393,6 +475,12 @@ void splitTransformPieces(int n, int first, int end, float* a, int32_t* ip, cons
     for (int stage = std::max(first - 1, 0); stage < end - 1; ++stage)
     {
         const int points = (stage < count - 1 ? stageSpan(stage) : n > 8 ? stageSpan(count - 1) : 2) / 2;
+        if constexpr (!std::is_same_v<Narrow, float>)
+            if (stage == 0 && count > 1 && n >= 32)
+            {
+                firstStageSplit<Narrow>(n, a, w);
+                continue;
+            }
         if constexpr (!std::is_same_v<Wide, float>)
             if (points >= Wide::width)
             {
