@@ -14,6 +14,16 @@ namespace
 {
 inline int32_t partitionCount(const ConvolutionReverb& s) { return s.impulseLength / s.partitionLength + 1; }
 
+// Neighbouring butterflies side by side in a split-layout transform: one at a time in the plain
+// form, in the lanes of the selected routines otherwise.
+int splitTransformWidth()
+{
+    const DspRoutines routines = dspSelectedRoutines();
+    if (routines == DspRoutines::plain)
+        return 1;
+    return routines == DspRoutines::fast && complexFftEightLanesAvailable() ? 8 : 4;
+}
+
 // Writes n real samples into inputSpectrum as complex values in split layout and zero-pads to
 // E points, for the forward transform (none of its pieces done yet).
 void loadInput(ConvolutionReverb& s, const float* x, int32_t n)
@@ -30,14 +40,8 @@ void loadInput(ConvolutionReverb& s, const float* x, int32_t n)
 // in the lanes of the selected routines.
 void runForwardPieces(ConvolutionReverb& s, int32_t end)
 {
-    const DspRoutines routines = dspSelectedRoutines();
-    int width = 4;
-    if (routines == DspRoutines::plain)
-        width = 1;
-    else if (routines == DspRoutines::fast && complexFftEightLanesAvailable())
-        width = 8;
     complexFftSplitPieces(2 * s.fftSize, s.inputSpectrum, s.bitReversalTable, s.twiddleTable, s.forwardPieces, end,
-                          false, width);
+                          false, splitTransformWidth());
     s.forwardPieces = end;
 }
 
@@ -136,7 +140,43 @@ int32_t groupEnd(const ConvolutionReverb& s, int32_t position)
     return position < late ? late : groupStart(s, position) + s.partitionsPerCall;
 }
 
-int32_t batchPieceCount(const ConvolutionReverb& s) { return complexFftInversePieceCount(2 * s.fftSize) + 2; }
+// The lanes a batch starting at `position` takes: W, four when at most four partitions are left,
+// and one (a single transform in split layout, no lanes) when at most two are left, which costs
+// less than four lanes with two in use.
+int32_t batchWidthAt(const ConvolutionReverb& s, int32_t position, int32_t W)
+{
+    const int32_t remaining = partitionCount(s) - position;
+    return remaining <= 2 ? 1 : remaining <= 4 ? 4 : W;
+}
+
+// The pieces of a batch: the products, the inverse transform's pieces and, with lanes, the
+// extraction of the real parts.
+int32_t batchPieceCount(const ConvolutionReverb& s, int32_t width)
+{
+    return 1 + complexFftInversePieceCount(2 * s.fftSize) + (width > 1 ? 1 : 0);
+}
+
+// The first piece of a single-transform batch: the product of the partition at `position` with the
+// input spectrum, in split layout (real parts at productBuffer, imaginary parts E floats on).
+void formSingleProduct(ConvolutionReverb& s, int32_t position)
+{
+    const int32_t E = s.fftSize;
+    const float* S = s.partitionSpectra + static_cast<int64_t>(partitionAt(s, position)) * 2 * E;
+    const float* X = s.inputSpectrum;
+    float* re = s.productBuffer;
+    float* im = s.productBuffer + E;
+    for (int32_t k = 0; k < E; ++k)
+    {
+        const float xr = X[k], xi = X[E + k];
+        const float sr = S[2 * k], si = S[2 * k + 1];
+        re[k] = sr * xr - si * xi;
+        im[k] = xi * sr + xr * si;
+    }
+    s.lanesFirst = position;
+    s.lanesCount = 1;
+    s.lanesWidth = 1;
+    s.lanesPieces = 1;
+}
 
 // The batch's first piece: the products of the partitions at positions first .. first + count - 1
 // (count 1 to W) with the input spectrum, in W lanes (unused lanes repeat the last partition).
@@ -221,7 +261,12 @@ void runBatchPiece(ConvolutionReverb& s)
 {
     const int32_t n = 2 * s.fftSize;
     const int32_t piece = s.lanesPieces - 1;
-    if (piece < complexFftInversePieceCount(n))
+    if (s.lanesWidth == 1)
+    {
+        complexFftSplitPieces(n, s.productBuffer, s.bitReversalTable, s.twiddleTable, piece, piece + 1, true,
+                              splitTransformWidth());
+    }
+    else if (piece < complexFftInversePieceCount(n))
     {
         if (s.lanesWidth == 8)
             complexFftInversePiecesEight(n, s.productBuffer, s.bitReversalTable, s.twiddleTable, piece, piece + 1);
@@ -235,12 +280,14 @@ void runBatchPiece(ConvolutionReverb& s)
     s.lanesPieces += 1;
 }
 
-// Starts a batch at `position`: W lanes, or four when at most four partitions are left.
+// Starts a batch at `position` (see batchWidthAt).
 void startBatch(ConvolutionReverb& s, int32_t position, int32_t W)
 {
-    const int32_t remaining = partitionCount(s) - position;
-    const int32_t width = remaining <= 4 ? 4 : W;
-    formLaneProducts(s, position, std::min(width, remaining), width);
+    const int32_t width = batchWidthAt(s, position, W);
+    if (width == 1)
+        formSingleProduct(s, position);
+    else
+        formLaneProducts(s, position, std::min(width, partitionCount(s) - position), width);
 }
 
 // Whether productBuffer holds a batch with `position` that a call of lane width W may go on with.
@@ -253,10 +300,11 @@ bool batchHolds(const ConvolutionReverb& s, int32_t position, int32_t W)
 void addFromLaneRun(ConvolutionReverb& s, int32_t position)
 {
     const int32_t E = s.fftSize;
-    const float* re =
-        s.productBuffer + static_cast<int64_t>(s.lanesWidth) * E + static_cast<int64_t>(position - s.lanesFirst) * E;
+    const float* re = s.lanesWidth == 1
+        ? s.productBuffer
+        : s.productBuffer + static_cast<int64_t>(s.lanesWidth) * E + static_cast<int64_t>(position - s.lanesFirst) * E;
     float* acc = s.accumulator + static_cast<int64_t>(partitionAt(s, position)) * s.partitionLength;
-    if (s.lanesWidth == 8 && convolutionAvxBuilt())
+    if (laneWidth(s) == 8 && convolutionAvxBuilt())
     {
         convolutionAddScaledAvx(acc, re, s.inverseScale, E);
         return;
@@ -273,7 +321,7 @@ void addAllFromLanes(ConvolutionReverb& s, int32_t W)
     for (int32_t position = 0; position < nParts;)
     {
         startBatch(s, position, W);
-        while (s.lanesPieces < batchPieceCount(s))
+        while (s.lanesPieces < batchPieceCount(s, s.lanesWidth))
             runBatchPiece(s);
         for (; position < s.lanesFirst + s.lanesCount; ++position)
             addFromLaneRun(s, position);
@@ -311,7 +359,7 @@ void quantiseAccumulator(ConvolutionReverb& s, int32_t from, int32_t to)
 // The step's work in rough units of one scalar pass over E points: what the completing call does
 // besides the additions (the forward transform and the hand-over), a lane pass (a piece of a
 // batch) and one addition.
-int32_t lanePassWork(int32_t width) { return width == 8 ? 6 : 3; }
+int32_t lanePassWork(int32_t width) { return width == 8 ? 6 : width == 4 ? 3 : 2; }
 constexpr int32_t kAdditionWork = 1;
 
 int32_t completingCallWork(const ConvolutionReverb& s) { return 1 + s.impulseLength / (2 * s.fftSize); }
@@ -324,8 +372,8 @@ int32_t stepWork(const ConvolutionReverb& s, int32_t W)
         completingCallWork(s) + complexFftInversePieceCount(2 * s.fftSize) * kScalarPassWork + nParts * kAdditionWork;
     for (int32_t position = 0; position < nParts;)
     {
-        const int32_t width = nParts - position <= 4 ? 4 : W;
-        work += batchPieceCount(s) * lanePassWork(width);
+        const int32_t width = batchWidthAt(s, position, W);
+        work += batchPieceCount(s, width) * lanePassWork(width);
         position += width;
     }
     return work;
@@ -347,7 +395,7 @@ void runNextPiece(ConvolutionReverb& s, int32_t W)
         s.stepWorkDone += lanePassWork(s.lanesWidth);
         return;
     }
-    if (s.lanesPieces < batchPieceCount(s))
+    if (s.lanesPieces < batchPieceCount(s, s.lanesWidth))
     {
         runBatchPiece(s);
         s.stepWorkDone += lanePassWork(s.lanesWidth);
