@@ -45,7 +45,34 @@ void runForwardPieces(ConvolutionReverb& s, int32_t end)
     s.forwardPieces = end;
 }
 
-void finishForwardTransform(ConvolutionReverb& s) { runForwardPieces(s, complexFftInversePieceCount(2 * s.fftSize)); }
+// Runs the forward transform's pieces that are left. The plain form runs a whole transform as the
+// interleaved one in productBuffer (no partition product is pending before the transform is
+// done) and puts the result in split layout.
+void finishForwardTransform(ConvolutionReverb& s)
+{
+    const int32_t E = s.fftSize;
+    if (s.forwardPieces > 0 || splitTransformWidth() > 1)
+    {
+        runForwardPieces(s, complexFftInversePieceCount(2 * E));
+        return;
+    }
+    float* spec = s.inputSpectrum;
+    float* work = s.productBuffer;
+    for (int32_t k = 0; k < E; ++k)
+    {
+        work[2 * k] = spec[k];
+        work[2 * k + 1] = spec[E + k];
+    }
+    complexFftBitReverse(2 * E, s.bitReversalTable + 2, work);
+    complexFftForward(2 * E, work, s.twiddleTable);
+    for (int32_t k = 0; k < E; ++k)
+    {
+        spec[k] = work[2 * k];
+        spec[E + k] = work[2 * k + 1];
+    }
+    s.lanesCount = 0;
+    s.forwardPieces = complexFftInversePieceCount(2 * E);
+}
 
 // loadInput, then the whole forward transform.
 void transformInput(ConvolutionReverb& s, const float* x, int32_t n)
