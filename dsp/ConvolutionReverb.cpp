@@ -263,6 +263,11 @@ void extractLaneRuns(ConvolutionReverb& s)
     const int32_t E = s.fftSize;
     const int32_t W = s.lanesWidth;
     float* lanes = s.productBuffer;
+    if (W == 8 && E % 8 == 0 && convolutionAvxBuilt())
+    {
+        convolutionExtractRunsAvx(lanes, E);
+        return;
+    }
     for (int32_t k = 1; k < E; ++k)
         for (int32_t group = 0; group < W; group += 4)
             FloatLanes::load(lanes + 2 * W * k + group).store(lanes + W * k + group);

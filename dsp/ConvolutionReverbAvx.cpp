@@ -58,8 +58,40 @@ void convolutionFormProductsAvx(float* lanes, const float* const* spectra, const
         }
     }
 }
+
+void convolutionExtractRunsAvx(float* lanes, int32_t E)
+{
+    // Point k's eight real parts down from [16 k] to [8 k], in place (k ascending never
+    // overwrites a point still to be moved); then eight points at a time, transposed into the
+    // upper half, which the first pass has left free.
+    for (int32_t k = 1; k < E; ++k)
+        _mm256_storeu_ps(lanes + 8 * k, _mm256_loadu_ps(lanes + 16 * k));
+    float* const runs = lanes + 8 * static_cast<int64_t>(E);
+    for (int32_t k = 0; k < E; k += 8)
+    {
+        __m256 r[8];
+        for (int32_t i = 0; i < 8; ++i)
+            r[i] = _mm256_loadu_ps(lanes + 8 * (k + i));
+        const __m256 t0 = _mm256_unpacklo_ps(r[0], r[1]), t1 = _mm256_unpackhi_ps(r[0], r[1]);
+        const __m256 t2 = _mm256_unpacklo_ps(r[2], r[3]), t3 = _mm256_unpackhi_ps(r[2], r[3]);
+        const __m256 t4 = _mm256_unpacklo_ps(r[4], r[5]), t5 = _mm256_unpackhi_ps(r[4], r[5]);
+        const __m256 t6 = _mm256_unpacklo_ps(r[6], r[7]), t7 = _mm256_unpackhi_ps(r[6], r[7]);
+        const __m256 u0 = _mm256_shuffle_ps(t0, t2, 0x44), u1 = _mm256_shuffle_ps(t0, t2, 0xEE);
+        const __m256 u2 = _mm256_shuffle_ps(t1, t3, 0x44), u3 = _mm256_shuffle_ps(t1, t3, 0xEE);
+        const __m256 u4 = _mm256_shuffle_ps(t4, t6, 0x44), u5 = _mm256_shuffle_ps(t4, t6, 0xEE);
+        const __m256 u6 = _mm256_shuffle_ps(t5, t7, 0x44), u7 = _mm256_shuffle_ps(t5, t7, 0xEE);
+        const __m256 lane[8] = { _mm256_permute2f128_ps(u0, u4, 0x20), _mm256_permute2f128_ps(u1, u5, 0x20),
+                                 _mm256_permute2f128_ps(u2, u6, 0x20), _mm256_permute2f128_ps(u3, u7, 0x20),
+                                 _mm256_permute2f128_ps(u0, u4, 0x31), _mm256_permute2f128_ps(u1, u5, 0x31),
+                                 _mm256_permute2f128_ps(u2, u6, 0x31), _mm256_permute2f128_ps(u3, u7, 0x31) };
+        for (int32_t q = 0; q < 8; ++q)
+            _mm256_storeu_ps(runs + static_cast<int64_t>(q) * E + k, lane[q]);
+    }
+}
 #else
 bool convolutionAvxBuilt() { return false; }
+
+void convolutionExtractRunsAvx(float*, int32_t) {}
 
 void convolutionFormProductsAvx(float*, const float* const*, const float*, const float*, int32_t) {}
 

@@ -17,4 +17,8 @@ void convolutionQuantiseAvx(float* acc, int32_t from, int32_t to);
 void convolutionFormProductsAvx(float* lanes, const float* const* spectra, const float* xRe, const float* xIm,
                                 int32_t E);
 
+// The real parts of eight transforms in lanes (float i of lane q at lanes[8 i + q], E points
+// each), moved into one run of E values per lane at lanes + 8 E + q E. E is a multiple of 8.
+void convolutionExtractRunsAvx(float* lanes, int32_t E);
+
 bool convolutionAvxBuilt();
