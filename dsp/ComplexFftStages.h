@@ -170,6 +170,22 @@ void bitReverse(int n, int32_t* ip, P d)
     }
 }
 
+// The sums and differences a radix-4 butterfly at start j, span l begins with: points j and
+// j + l (x0 = sum, x1 = difference), points j + 2l and j + 3l (x2, x3).
+template <typename T>
+struct ButterflyInputs
+{
+    T x0r, x0i, x1r, x1i, x2r, x2i, x3r, x3i;
+};
+
+template <typename P>
+inline ButterflyInputs<typename P::Value> butterflyInputs(P d, int j, int l)
+{
+    const int j1 = j + l, j2 = j1 + l, j3 = j2 + l;
+    return { d.re(j) + d.re(j1),  d.im(j) + d.im(j1),  d.re(j) - d.re(j1),  d.im(j) - d.im(j1),
+             d.re(j2) + d.re(j3), d.im(j2) + d.im(j3), d.re(j2) - d.re(j3), d.im(j2) - d.im(j3) };
+}
+
 // Radix-4 butterfly without twiddle factors at start j, span l; with Conjugate (the inverse's
 // last stage) every output is conjugated.
 template <bool Conjugate, typename P>
@@ -177,14 +193,7 @@ inline void butterflyPlain(P d, int j, int l)
 {
     using T = typename P::Value;
     const int j1 = j + l, j2 = j1 + l, j3 = j2 + l;
-    const T x0r = d.re(j) + d.re(j1);
-    const T x0i = d.im(j) + d.im(j1);
-    const T x1r = d.re(j) - d.re(j1);
-    const T x1i = d.im(j) - d.im(j1);
-    const T x2r = d.re(j2) + d.re(j3);
-    const T x2i = d.im(j2) + d.im(j3);
-    const T x3r = d.re(j2) - d.re(j3);
-    const T x3i = d.im(j2) - d.im(j3);
+    const auto [x0r, x0i, x1r, x1i, x2r, x2i, x3r, x3i] = butterflyInputs(d, j, l);
     const auto im = [](T v) {
         if constexpr (Conjugate)
             return -v;
@@ -260,14 +269,8 @@ inline void twiddledButterfly(P d, int j, int l, Tw wk1r, Tw wk1i, Tw wk2r, Tw w
 {
     using T = typename P::Value;
     const int j1 = j + l, j2 = j1 + l, j3 = j2 + l;
-    T x0r = d.re(j) + d.re(j1);
-    T x0i = d.im(j) + d.im(j1);
-    const T x1r = d.re(j) - d.re(j1);
-    const T x1i = d.im(j) - d.im(j1);
-    const T x2r = d.re(j2) + d.re(j3);
-    const T x2i = d.im(j2) + d.im(j3);
-    const T x3r = d.re(j2) - d.re(j3);
-    const T x3i = d.im(j2) - d.im(j3);
+    const auto [sum0r, sum0i, x1r, x1i, x2r, x2i, x3r, x3i] = butterflyInputs(d, j, l);
+    T x0r = sum0r, x0i = sum0i;
     d.setRe(j, x0r + x2r);
     d.setIm(j, x0i + x2i);
     x0r -= x2r;
@@ -301,14 +304,7 @@ void middleStageFirstGroups(int l, P d, const float* w)
     for (int j = m; j < l + m; j += P::step)
     {
         const int j1 = j + l, j2 = j1 + l, j3 = j2 + l;
-        const T x0r = d.re(j) + d.re(j1);
-        const T x0i = d.im(j) + d.im(j1);
-        const T x1r = d.re(j) - d.re(j1);
-        const T x1i = d.im(j) - d.im(j1);
-        const T x2r = d.re(j2) + d.re(j3);
-        const T x2i = d.im(j2) + d.im(j3);
-        const T x3r = d.re(j2) - d.re(j3);
-        const T x3i = d.im(j2) - d.im(j3);
+        const auto [x0r, x0i, x1r, x1i, x2r, x2i, x3r, x3i] = butterflyInputs(d, j, l);
         d.setRe(j, x0r + x2r);
         d.setIm(j, x0i + x2i);
         d.setRe(j2, x2i - x0i);
