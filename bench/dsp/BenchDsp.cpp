@@ -121,18 +121,36 @@ void BM_ToneStack(benchmark::State& state)
 }
 BENCHMARK(BM_ToneStack)->ArgName("block")->Arg(64)->Arg(512);
 
+// The FFT's work tables for N points.
+struct FftTables
+{
+    std::vector<int32_t> ip;
+    std::vector<float> w;
+    explicit FftTables(int N) : ip(static_cast<size_t>(N), 0), w(static_cast<size_t>(N), 0.0f)
+    {
+        complexFftMakeTwiddles(N / 2, ip.data(), w.data());
+    }
+};
+
+// Whether a case of eight lanes cannot run here (no AVX); it is then marked skipped.
+bool skipWithoutEightLanes(benchmark::State& state, int width)
+{
+    if (width != 8 || complexFftEightLanesAvailable())
+        return false;
+    state.SkipWithError("no AVX");
+    return true;
+}
+
 void BM_FftForward(benchmark::State& state)
 {
     const int N = static_cast<int>(state.range(0));
-    std::vector<int32_t> ip(static_cast<size_t>(N), 0);
-    std::vector<float> w(static_cast<size_t>(N), 0.0f);
-    complexFftMakeTwiddles(N / 2, ip.data(), w.data());
+    FftTables t(N);
     const auto x = noise(static_cast<size_t>(2 * N), 2);
     auto a = x;
     for (auto _ : state)
     {
-        complexFftBitReverse(2 * N, ip.data() + 2, a.data());
-        complexFftForward(2 * N, a.data(), w.data());
+        complexFftBitReverse(2 * N, t.ip.data() + 2, a.data());
+        complexFftForward(2 * N, a.data(), t.w.data());
         benchmark::DoNotOptimize(a.data());
         benchmark::ClobberMemory();
     }
@@ -143,13 +161,11 @@ BENCHMARK(BM_FftForward)->ArgName("N")->RangeMultiplier(2)->Range(256, 16384);
 void BM_FftInverse(benchmark::State& state)
 {
     const int N = static_cast<int>(state.range(0));
-    std::vector<int32_t> ip(static_cast<size_t>(N), 0);
-    std::vector<float> w(static_cast<size_t>(N), 0.0f);
-    complexFftMakeTwiddles(N / 2, ip.data(), w.data());
+    FftTables t(N);
     auto a = noise(static_cast<size_t>(2 * N), 3);
     for (auto _ : state)
     {
-        complexFftInverse(2 * N, a.data(), ip.data(), w.data());
+        complexFftInverse(2 * N, a.data(), t.ip.data(), t.w.data());
         benchmark::DoNotOptimize(a.data());
         benchmark::ClobberMemory();
     }
@@ -162,52 +178,43 @@ void BM_FftInverseLanes(benchmark::State& state)
 {
     const int N = static_cast<int>(state.range(0));
     const int width = static_cast<int>(state.range(1));
-    if (width == 8 && !complexFftEightLanesAvailable())
-    {
-        state.SkipWithError("no AVX");
+    if (skipWithoutEightLanes(state, width))
         return;
-    }
-    std::vector<int32_t> ip(static_cast<size_t>(N), 0);
-    std::vector<float> w(static_cast<size_t>(N), 0.0f);
-    complexFftMakeTwiddles(N / 2, ip.data(), w.data());
+    FftTables t(N);
     auto a = noise(static_cast<size_t>(2 * N * width), 3);
     for (auto _ : state)
     {
         if (width == 8)
-            complexFftInverseEight(2 * N, a.data(), ip.data(), w.data());
+            complexFftInverseEight(2 * N, a.data(), t.ip.data(), t.w.data());
         else
-            complexFftInverseFour(2 * N, a.data(), ip.data(), w.data());
+            complexFftInverseFour(2 * N, a.data(), t.ip.data(), t.w.data());
         benchmark::DoNotOptimize(a.data());
         benchmark::ClobberMemory();
     }
     state.counters["per_fft"] = perItem(width);
 }
+
+BENCHMARK(BM_FftInverseLanes)->ArgNames({ "N", "width" })->ArgsProduct({ { 1024, 2048, 4096 }, { 4, 8 } });
+
 // One transform in split layout, neighbouring butterflies side by side in `width` lanes.
 void BM_FftSplit(benchmark::State& state)
 {
     const int N = static_cast<int>(state.range(0));
     const int width = static_cast<int>(state.range(1));
-    if (width == 8 && !complexFftEightLanesAvailable())
-    {
-        state.SkipWithError("no AVX");
+    if (skipWithoutEightLanes(state, width))
         return;
-    }
-    std::vector<int32_t> ip(static_cast<size_t>(N), 0);
-    std::vector<float> w(static_cast<size_t>(N), 0.0f);
-    complexFftMakeTwiddles(N / 2, ip.data(), w.data());
+    FftTables t(N);
     auto a = noise(static_cast<size_t>(2 * N), 3);
     const int pieces = complexFftInversePieceCount(2 * N);
     for (auto _ : state)
     {
-        complexFftSplitPieces(2 * N, a.data(), ip.data(), w.data(), 0, pieces, true, width);
+        complexFftSplitPieces(2 * N, a.data(), t.ip.data(), t.w.data(), 0, pieces, true, width);
         benchmark::DoNotOptimize(a.data());
         benchmark::ClobberMemory();
     }
     state.counters["per_fft"] = perItem(1);
 }
 BENCHMARK(BM_FftSplit)->ArgNames({ "N", "width" })->ArgsProduct({ { 1024, 2048, 4096 }, { 1, 4, 8 } });
-
-BENCHMARK(BM_FftInverseLanes)->ArgNames({ "N", "width" })->ArgsProduct({ { 1024, 2048, 4096 }, { 4, 8 } });
 
 void BM_FftwfForward(benchmark::State& state)
 {
