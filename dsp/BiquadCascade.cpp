@@ -93,8 +93,9 @@ bool planSections(BiquadCascade* const* cascades, int nCascades, BiquadSectionPl
 // step t - 1). Each lane performs the scalar section's operations in the scalar order, then the
 // gain multiplication; the flush |y| < 1e-10, compared in double, is the same as
 // |y| < 1.00000001e-10f (the float nearest 1e-10 lies above it, so no float falls between), NaN
-// included. Lanes past the last section have zero coefficients and are never read. V vectors
-// hold up to 4V sections.
+// included. Lanes past the last section have zero coefficients and are never read. A vector
+// whose lanes all have the gain 1 skips the multiplication (it would return every value
+// unchanged). V vectors hold up to 4V sections.
 template <int V>
 void runLaneWavefront(const BiquadSectionPlan& plan, float* x, int count)
 {
@@ -115,8 +116,12 @@ void runLaneWavefront(const BiquadSectionPlan& plan, float* x, int count)
     }
     __m128 b0[V], b1[V], b2[V], a1[V], a2[V], gain[V], z1[V], z2[V], out[V];
     __m128i section[V];
+    bool scaled[V];  // whether any lane of the vector has a gain other than 1
     for (int v = 0; v < V; ++v)
     {
+        scaled[v] = false;
+        for (int j = 0; j < 4; ++j)
+            scaled[v] = scaled[v] || !(coef[5][4 * v + j] == 1.0f);
         b0[v] = _mm_load_ps(coef[0] + 4 * v);
         b1[v] = _mm_load_ps(coef[1] + 4 * v);
         b2[v] = _mm_load_ps(coef[2] + 4 * v);
@@ -164,7 +169,7 @@ void runLaneWavefront(const BiquadSectionPlan& plan, float* x, int count)
                 z1[v] = q1;
                 z2[v] = q2;
             }
-            out[v] = _mm_mul_ps(y, gain[v]);
+            out[v] = scaled[v] ? _mm_mul_ps(y, gain[v]) : y;
         }
         const int done = t - (S - 1);
         if (done >= 0)

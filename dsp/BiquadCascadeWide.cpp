@@ -34,8 +34,12 @@ void runWavefront(const BiquadSectionPlan& plan, float* x, int count)
     }
     __m256 b0[V], b1[V], b2[V], a1[V], a2[V], gain[V], z1[V], z2[V], out[V];
     __m256i section[V];
+    bool scaled[V];  // whether any lane of the vector has a gain other than 1
     for (int v = 0; v < V; ++v)
     {
+        scaled[v] = false;
+        for (int j = 0; j < 8; ++j)
+            scaled[v] = scaled[v] || !(coef[5][8 * v + j] == 1.0f);
         b0[v] = _mm256_load_ps(coef[0] + 8 * v);
         b1[v] = _mm256_load_ps(coef[1] + 8 * v);
         b2[v] = _mm256_load_ps(coef[2] + 8 * v);
@@ -86,7 +90,7 @@ void runWavefront(const BiquadSectionPlan& plan, float* x, int count)
                 z1[v] = q1;
                 z2[v] = q2;
             }
-            out[v] = _mm256_mul_ps(y, gain[v]);
+            out[v] = scaled[v] ? _mm256_mul_ps(y, gain[v]) : y;
         }
         const int done = t - (S - 1);
         if (done >= 0)
