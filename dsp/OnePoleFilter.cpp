@@ -1,45 +1,33 @@
 #include "OnePoleFilter.h"
 
-#include "Quantise.h"
 #include "RoutineChoice.h"
+
+#include <utility>
 
 namespace
 {
-// One sample through one filter: the steps of onePoleFilterProcess in their order.
-inline float runOne(bool isLowpass, float coef, float& x1, float& y1, float x)
+template <int N, unsigned LowpassMask>
+void runChain(OnePoleFilter* const* filters, float* samples, int count)
 {
-    const float y = isLowpass ? ((x - y1) * coef) + y1 : ((y1 + x) - x1) * coef;
-    y1 = quantiseState(y);
-    if (!isLowpass)
-        x1 = x;
-    return y;
+    OnePoleChainRun<N, LowpassMask> chain(filters);
+    for (int i = 0; i < count; ++i)
+        samples[i] = chain(samples[i]);
+    chain.store();
+}
+
+// The chain with the filters' types fixed at compile time: one instance per pattern of types.
+template <int N, unsigned... Masks>
+void runChainOfTypes(unsigned mask, OnePoleFilter* const* filters, float* samples, int count,
+                     std::integer_sequence<unsigned, Masks...>)
+{
+    ((mask == Masks ? runChain<N, Masks>(filters, samples, count) : void()), ...);
 }
 
 template <int N>
 void runChainInterleaved(OnePoleFilter* const* filters, float* samples, int count)
 {
-    bool lowpass[N];
-    float coef[N], x1[N], y1[N];
-    for (int f = 0; f < N; ++f)
-    {
-        lowpass[f] = filters[f]->isLowpass;
-        coef[f] = filters[f]->coef;
-        x1[f] = filters[f]->x1;
-        y1[f] = filters[f]->y1;
-    }
-    for (int i = 0; i < count; ++i)
-    {
-        float x = samples[i];
-        for (int f = 0; f < N; ++f)
-            x = runOne(lowpass[f], coef[f], x1[f], y1[f], x);
-        samples[i] = x;
-    }
-    for (int f = 0; f < N; ++f)
-    {
-        if (!lowpass[f])
-            filters[f]->x1 = x1[f];
-        filters[f]->y1 = y1[f];
-    }
+    runChainOfTypes<N>(onePoleLowpassMask(filters, N), filters, samples, count,
+                       std::make_integer_sequence<unsigned, 1u << N>{});
 }
 }  // namespace
 

@@ -6,6 +6,7 @@
 
 #include "AudioTables.h"
 #include "PluginEditor.h"
+#include "RoutineChoice.h"
 
 namespace
 {
@@ -58,6 +59,11 @@ int truncatedCutoff(float value, int lowest)
         return 100000;
     return static_cast<int>(value);
 }
+
+// The first-order filter chains as the merged passes run them (bit f set: filter f is a low-pass).
+using InputHighPassRun = OnePoleChainRun<2, 0b00>;
+using DriveFiltersRun = OnePoleChainRun<4, 0b0011>;
+using PresenceBandRun = OnePoleChainRun<4, 0b0101>;
 
 void clearChannels(juce::AudioBuffer<float>& buffer, int from, int to, int numSamples)
 {
@@ -353,6 +359,11 @@ void BrondavellJuceAudioProcessor::processBlock(juce::AudioBuffer<float>& buffer
 // the order the sound depends on.
 void BrondavellJuceAudioProcessor::processAmpChain(SignalBlock& block)
 {
+    if (dspSelectedRoutines() != DspRoutines::plain && mergedPassesFit())
+    {
+        processAmpChainMerged(block);
+        return;
+    }
     float* const x = block.data;
     const int n = block.numSamples;
     inputStage(x, n);
@@ -363,6 +374,99 @@ void BrondavellJuceAudioProcessor::processAmpChain(SignalBlock& block)
     channelVolume(x, n);
     cabinetStage(x, n);
     outputStage(x, n);
+}
+
+// The stages of processAmpChain, each sample taken through the recursions from the input
+// high-pass to the first tone-stack pass, then through the second pass, the power amp and the
+// presence, before the next sample. Every sample gets the stages' operations in their order, and
+// the parameters are read in the stages' order (the presence at every sample).
+void BrondavellJuceAudioProcessor::processAmpChainMerged(SignalBlock& block)
+{
+    float* const x = block.data;
+    const int n = block.numSamples;
+    // The input gain and the darkening filter (a wavefront over the whole block) as in inputStage;
+    // the gain after the filter, or the input gain itself with bright on, goes into the pass.
+    float inputGain = 2.0f;
+    if (!bright->get())
+    {
+        scale(x, n, 2.0f);
+        biquadCascadeProcess(darkeningFilter, x, n);
+        inputGain = 7.0f;
+    }
+    mergedChannelPass(x, n, inputGain);
+    mergedPowerAmpPass(x, n);
+    reverbStage(x, n, block.sampleRate);
+    channelVolume(x, n);
+    cabinetStage(x, n);
+    outputStage(x, n);
+}
+
+// The merged passes take the tone stacks' four-coefficient form and the first-order filters'
+// types that the set-up gives them as fixed.
+bool BrondavellJuceAudioProcessor::mergedPassesFit()
+{
+    OnePoleFilter* const highPassFilters[] = { &inputHighPass1, &inputHighPass2 };
+    OnePoleFilter* const driveFilters[] = { &driveLowPass1, &driveLowPass2, &driveHighPass1, &driveHighPass2 };
+    OnePoleFilter* const bandFilters[] = { &presenceLowPass1, &presenceHighPass1, &presenceLowPass2,
+                                           &presenceHighPass2 };
+    return cleanToneStack.n == 4 && driveToneStack.n == 4 && InputHighPassRun::matches(highPassFilters)
+           && DriveFiltersRun::matches(driveFilters) && PresenceBandRun::matches(bandFilters);
+}
+
+// inputGain, the input high-pass and channelStage up to the first tone-stack pass.
+void BrondavellJuceAudioProcessor::mergedChannelPass(float* x, int n, float inputGain)
+{
+    OnePoleFilter* const highPassFilters[] = { &inputHighPass1, &inputHighPass2 };
+    InputHighPassRun highPass(highPassFilters);
+    if (chanelDrive->get())
+    {
+        const float gain = preGainDrive->get() * 30.0f;
+        OnePoleFilter* const driveFilters[] = { &driveLowPass1, &driveLowPass2, &driveHighPass1, &driveHighPass2 };
+        DriveFiltersRun filters(driveFilters);
+        ToneStackRun tone(driveToneStack);
+        for (int i = 0; i < n; ++i)
+        {
+            const float v = highPass(x[i] * inputGain) * gain;
+            x[i] = tone(filters(shaperTableLookup(preampShaper, v)));
+        }
+        filters.store();
+        tone.store();
+    }
+    else
+    {
+        const bool boostIn = boost->get();
+        const float gain = preGainClean->get();
+        const bool boostOut = boost->get();
+        ToneStackRun tone(cleanToneStack);
+        for (int i = 0; i < n; ++i)
+        {
+            float v = highPass(x[i] * inputGain);
+            if (boostIn)
+                v = v * 3.0f;
+            v = shaperTableLookup(preampShaper, v * gain);
+            if (boostOut)
+                v = v * 0.3f;
+            x[i] = tone(v);
+        }
+        tone.store();
+    }
+    highPass.store();
+}
+
+// The second tone-stack pass of channelStage, powerAmpStage and presenceStage.
+void BrondavellJuceAudioProcessor::mergedPowerAmpPass(float* x, int n)
+{
+    ToneStackRun tone(chanelDrive->get() ? driveToneStack : cleanToneStack);
+    OnePoleFilter* const bandFilters[] = { &presenceLowPass1, &presenceHighPass1, &presenceLowPass2,
+                                           &presenceHighPass2 };
+    PresenceBandRun band(bandFilters);
+    for (int i = 0; i < n; ++i)
+    {
+        const float v = shaperTableLookup(powerAmpShaper, tone(x[i]));
+        x[i] = (presence->get() * band(v)) * 5.0f + v;
+    }
+    tone.store();
+    band.store();
 }
 
 // Input gain, the darkening filter unless bright is on, the input high-pass.
