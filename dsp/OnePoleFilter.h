@@ -39,17 +39,21 @@ struct OnePoleChainRun
         }
     }
 
+    // One sample through filter f alone.
+    float step(int f, float x)
+    {
+        const float y = isLowpass(f) ? ((x - y1[f]) * coef[f]) + y1[f] : ((y1[f] + x) - x1[f]) * coef[f];
+        y1[f] = quantiseState(y);
+        if (!isLowpass(f))
+            x1[f] = x;
+        return y;
+    }
+
     // One sample through every filter of the chain in turn.
     float operator()(float x)
     {
         for (int f = 0; f < N; ++f)
-        {
-            const float y = isLowpass(f) ? ((x - y1[f]) * coef[f]) + y1[f] : ((y1[f] + x) - x1[f]) * coef[f];
-            y1[f] = quantiseState(y);
-            if (!isLowpass(f))
-                x1[f] = x;
-            x = y;
-        }
+            x = step(f, x);
         return x;
     }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include "AudioTables.h"
 #include "PluginEditor.h"
@@ -64,6 +65,21 @@ int truncatedCutoff(float value, int lowest)
 using InputHighPassRun = OnePoleChainRun<2, 0b00>;
 using DriveFiltersRun = OnePoleChainRun<4, 0b0011>;
 using PresenceBandRun = OnePoleChainRun<4, 0b0101>;
+
+// Runs step(t, guarded) for t = 0 to n + Stages - 2: the steps of a wavefront in which stage k
+// (0 to Stages - 1) takes sample t - k at step t. guarded is std::true_type in the steps where
+// some stage has no sample (the first and last Stages - 1); each stage then checks its own.
+template <int Stages, typename Step>
+void runStagesAsWavefront(int n, Step&& step)
+{
+    int t = 0;
+    for (; t < Stages - 1 && t < n + Stages - 1; ++t)
+        step(t, std::true_type{});
+    for (; t < n; ++t)
+        step(t, std::false_type{});
+    for (; t < n + Stages - 1; ++t)
+        step(t, std::true_type{});
+}
 
 void clearChannels(juce::AudioBuffer<float>& buffer, int from, int to, int numSamples)
 {
@@ -413,7 +429,8 @@ bool BrondavellJuceAudioProcessor::mergedPassesFit()
            && DriveFiltersRun::matches(driveFilters) && PresenceBandRun::matches(bandFilters);
 }
 
-// inputGain, the input high-pass and channelStage up to the first tone-stack pass.
+// inputGain, the input high-pass and channelStage up to the first tone-stack pass, as a
+// wavefront in place (see runStagesAsWavefront): each filter and the shaper are a stage.
 void BrondavellJuceAudioProcessor::mergedChannelPass(float* x, int n, float inputGain)
 {
     OnePoleFilter* const highPassFilters[] = { &inputHighPass1, &inputHighPass2 };
@@ -424,11 +441,20 @@ void BrondavellJuceAudioProcessor::mergedChannelPass(float* x, int n, float inpu
         OnePoleFilter* const driveFilters[] = { &driveLowPass1, &driveLowPass2, &driveHighPass1, &driveHighPass2 };
         DriveFiltersRun filters(driveFilters);
         ToneStackRun tone(driveToneStack);
-        for (int i = 0; i < n; ++i)
-        {
-            const float v = highPass(x[i] * inputGain) * gain;
-            x[i] = tone(filters(shaperTableLookup(preampShaper, v)));
-        }
+        runStagesAsWavefront<8>(n, [&](int t, auto guarded) {
+            const auto runs = [&](int k) { return !decltype(guarded)::value || (t - k >= 0 && t - k < n); };
+            if (runs(7))
+                x[t - 7] = tone(x[t - 7]);
+            for (int f = 3; f >= 0; --f)
+                if (runs(f + 3))
+                    x[t - 3 - f] = filters.step(f, x[t - 3 - f]);
+            if (runs(2))
+                x[t - 2] = shaperTableLookup(preampShaper, x[t - 2] * gain);
+            if (runs(1))
+                x[t - 1] = highPass.step(1, x[t - 1]);
+            if (runs(0))
+                x[t] = highPass.step(0, x[t] * inputGain);
+        });
         filters.store();
         tone.store();
     }
@@ -438,33 +464,56 @@ void BrondavellJuceAudioProcessor::mergedChannelPass(float* x, int n, float inpu
         const float gain = preGainClean->get();
         const bool boostOut = boost->get();
         ToneStackRun tone(cleanToneStack);
-        for (int i = 0; i < n; ++i)
-        {
-            float v = highPass(x[i] * inputGain);
-            if (boostIn)
-                v = v * 3.0f;
-            v = shaperTableLookup(preampShaper, v * gain);
-            if (boostOut)
-                v = v * 0.3f;
-            x[i] = tone(v);
-        }
+        runStagesAsWavefront<4>(n, [&](int t, auto guarded) {
+            const auto runs = [&](int k) { return !decltype(guarded)::value || (t - k >= 0 && t - k < n); };
+            if (runs(3))
+                x[t - 3] = tone(x[t - 3]);
+            if (runs(2))
+            {
+                float v = x[t - 2];
+                if (boostIn)
+                    v = v * 3.0f;
+                v = shaperTableLookup(preampShaper, v * gain);
+                if (boostOut)
+                    v = v * 0.3f;
+                x[t - 2] = v;
+            }
+            if (runs(1))
+                x[t - 1] = highPass.step(1, x[t - 1]);
+            if (runs(0))
+                x[t] = highPass.step(0, x[t] * inputGain);
+        });
         tone.store();
     }
     highPass.store();
 }
 
-// The second tone-stack pass of channelStage, powerAmpStage and presenceStage.
+// The second tone-stack pass of channelStage, powerAmpStage and presenceStage, as a wavefront
+// over six stages: at step t stage k takes sample t - k, which stage k - 1 finished at step
+// t - 1, so each step's work depends only on the step before it. Stage 0 runs the tone stack
+// and the power amp into the block and into the presence copy, stages 1 to 4 run the presence
+// filters over the copy, stage 5 mixes it in.
 void BrondavellJuceAudioProcessor::mergedPowerAmpPass(float* x, int n)
 {
     ToneStackRun tone(chanelDrive->get() ? driveToneStack : cleanToneStack);
     OnePoleFilter* const bandFilters[] = { &presenceLowPass1, &presenceHighPass1, &presenceLowPass2,
                                            &presenceHighPass2 };
     PresenceBandRun band(bandFilters);
-    for (int i = 0; i < n; ++i)
-    {
-        const float v = shaperTableLookup(powerAmpShaper, tone(x[i]));
-        x[i] = (presence->get() * band(v)) * 5.0f + v;
-    }
+    float* const copy = presenceScratch;
+    runStagesAsWavefront<6>(n, [&](int t, auto guarded) {
+        const auto runs = [&](int k) { return !decltype(guarded)::value || (t - k >= 0 && t - k < n); };
+        if (runs(5))
+            x[t - 5] = (presence->get() * copy[t - 5]) * 5.0f + x[t - 5];
+        for (int f = 3; f >= 0; --f)
+            if (runs(f + 1))
+                copy[t - 1 - f] = band.step(f, copy[t - 1 - f]);
+        if (runs(0))
+        {
+            const float v = shaperTableLookup(powerAmpShaper, tone(x[t]));
+            x[t] = v;
+            copy[t] = v;
+        }
+    });
     tone.store();
     band.store();
 }
