@@ -67,25 +67,6 @@ void runSections(BiquadCascade& cascade, int first, float* x, int count)
     }
 }
 
-// Adds the cascades' sections to the plan; false when they do not fit.
-bool planSections(BiquadCascade* const* cascades, int nCascades, BiquadSectionPlan& plan)
-{
-    for (int c = 0; c < nCascades; ++c)
-    {
-        BiquadCascade& cascade = *cascades[c];
-        if (plan.count + cascade.nSections > kMaxChainedSections)
-            return false;
-        const float overall = cascade.scale[cascade.nSections];
-        for (int s = 0; s < cascade.nSections; ++s)
-        {
-            plan.row[plan.count] = cascade.sos + 6 * s;
-            plan.state[plan.count] = &cascade.state[s];
-            plan.gain[plan.count] = s == cascade.nSections - 1 && !(overall == 1.0f) ? overall : 1.0f;
-            ++plan.count;
-        }
-    }
-    return true;
-}
 
 #if defined(__SSE2__)
 // All planned sections as one wavefront with one section per lane: lane j of vector v runs
@@ -210,20 +191,40 @@ bool processorHasAvx2()
 #endif
 }
 
-// Decided once at load time, so the audio thread only reads it.
-const bool eightLanesAvailable = biquadEightLanesBuilt() && processorHasAvx2();
+bool processorHasAvx512()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") != 0;
+#else
+    return false;
+#endif
+}
 
-// Runs the cascades in lanes (eight where the processor has AVX2 and the choice allows, else four);
-// returns false when this build has no lane form or they do not fit.
+// Decided once at load time, so the audio thread only reads them.
+const bool eightLanesAvailable = biquadEightLanesBuilt() && processorHasAvx2();
+const bool sixteenLanesAvailable = biquadSixteenLanesBuilt() && processorHasAvx512();
+
+// Runs the cascades in lanes (sixteen where the processor has AVX-512 and the choice allows,
+// else eight where it has AVX2, else four); returns false when this build has no lane form or
+// they do not fit.
 bool runInLanes(BiquadCascade* const* cascades, int nCascades, float* x, int count)
 {
     BiquadSectionPlan plan;
-    if (!planSections(cascades, nCascades, plan))
+    if (!biquadPlanSections(cascades, nCascades, plan))
         return false;
-    if (eightLanesAvailable && dspSelectedRoutines() == DspRoutines::fast)
+    if (dspSelectedRoutines() == DspRoutines::fast)
     {
-        biquadRunEightLanes(plan, x, count);
-        return true;
+        if (sixteenLanesAvailable)
+        {
+            biquadRunSixteenLanes(plan, x, count);
+            return true;
+        }
+        if (eightLanesAvailable)
+        {
+            biquadRunEightLanes(plan, x, count);
+            return true;
+        }
     }
     switch ((plan.count + 3) >> 2)
     {
@@ -278,6 +279,43 @@ void runScalar(BiquadCascade& cascade, float* samples, int count)
     }
 }
 }  // namespace
+
+bool biquadPlanSections(BiquadCascade* const* cascades, int nCascades, BiquadSectionPlan& plan)
+{
+    for (int c = 0; c < nCascades; ++c)
+    {
+        BiquadCascade& cascade = *cascades[c];
+        if (plan.count + cascade.nSections > kMaxChainedSections)
+            return false;
+        const float overall = cascade.scale[cascade.nSections];
+        for (int s = 0; s < cascade.nSections; ++s)
+        {
+            plan.row[plan.count] = cascade.sos + 6 * s;
+            plan.state[plan.count] = &cascade.state[s];
+            plan.gain[plan.count] = s == cascade.nSections - 1 && !(overall == 1.0f) ? overall : 1.0f;
+            ++plan.count;
+        }
+    }
+    return true;
+}
+
+bool biquadEightLanesAvailable()
+{
+#if defined(__SSE2__)
+    return eightLanesAvailable;
+#else
+    return false;
+#endif
+}
+
+bool biquadSixteenLanesAvailable()
+{
+#if defined(__SSE2__)
+    return sixteenLanesAvailable;
+#else
+    return false;
+#endif
+}
 
 void biquadCascadeProcess(BiquadCascade& cascade, float* samples, int count)
 {
