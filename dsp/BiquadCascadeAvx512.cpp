@@ -33,7 +33,7 @@ void runWavefront(const BiquadSectionPlan& plan, float* x, int count)
         z[0][q] = plan.state[q]->z1;
         z[1][q] = plan.state[q]->z2;
     }
-    __m512 b0[V], b1[V], b2[V], a1[V], a2[V], gain[V], z1[V], z2[V], out[V];
+    __m512 b0[V], b1[V], b2[V], a1[V], a2[V], gain[V], zeroTimesGain[V], z1[V], z2[V], out[V];
     __m512i section[V];
     bool scaled[V];  // whether any lane of the vector has a gain other than 1
     for (int v = 0; v < V; ++v)
@@ -47,6 +47,7 @@ void runWavefront(const BiquadSectionPlan& plan, float* x, int count)
         a1[v] = _mm512_load_ps(coef[3] + 16 * v);
         a2[v] = _mm512_load_ps(coef[4] + 16 * v);
         gain[v] = _mm512_load_ps(coef[5] + 16 * v);
+        zeroTimesGain[v] = _mm512_mul_ps(_mm512_setzero_ps(), gain[v]);
         z1[v] = _mm512_load_ps(z[0] + 16 * v);
         z2[v] = _mm512_load_ps(z[1] + 16 * v);
         out[v] = _mm512_setzero_ps();
@@ -56,19 +57,18 @@ void runWavefront(const BiquadSectionPlan& plan, float* x, int count)
     const __m512 one = _mm512_set1_ps(1.0f);
     const __m512 threshold = _mm512_set1_ps(1.00000001e-10f);
     const __m512i magnitude = _mm512_set1_epi32(0x7fffffff);
-    const __m512i rotateUp = _mm512_setr_epi32(15, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14);
     const int lastLane = (S - 1) & 15;
     const int lastVector = (S - 1) >> 4;
+    const __m512i lastLaneIndex = _mm512_set1_epi32(lastLane);
 
     const auto step = [&](int t, auto masked) {
-        __m512 rotated[V];
-        for (int v = 0; v < V; ++v)
-            rotated[v] = _mm512_maskz_permutexvar_ps(0xffff, rotateUp, out[v]);  // all lanes
+        const __m512 sample = _mm512_set1_ps(x[t < count ? t : 0]);
         for (int v = V - 1; v >= 0; --v)
         {
-            // Lane 0 takes the new sample, or the previous vector's last lane (its rotation's lane 0).
-            const __m512 carried = v == 0 ? _mm512_set1_ps(x[t < count ? t : 0]) : rotated[v - 1];
-            const __m512 in = _mm512_mask_blend_ps(0x0001, rotated[v], carried);
+            // Lane j takes lane j - 1; lane 0 takes the new sample, or the previous vector's last lane.
+            const __m512 carried = v == 0 ? sample : out[v - 1];
+            const __m512 in = _mm512_castsi512_ps(
+                _mm512_maskz_alignr_epi32(0xffff, _mm512_castps_si512(out[v]), _mm512_castps_si512(carried), 15));
             const __m512 y = _mm512_add_ps(_mm512_mul_ps(b0[v], in), z1[v]);
             const __m512 size = _mm512_castsi512_ps(_mm512_and_epi32(_mm512_castps_si512(y), magnitude));
             const __mmask16 kept = _mm512_cmp_ps_mask(size, threshold, _CMP_NLT_UQ);
@@ -94,15 +94,12 @@ void runWavefront(const BiquadSectionPlan& plan, float* x, int count)
                 z1[v] = q1;
                 z2[v] = q2;
             }
-            out[v] = scaled[v] ? _mm512_maskz_mul_ps(kept, y, gain[v]) : _mm512_maskz_mov_ps(kept, y);
+            // A flushed lane's output is +0 times its gain (-0 where the gain is negative).
+            out[v] = scaled[v] ? _mm512_mask_mul_ps(zeroTimesGain[v], kept, y, gain[v]) : _mm512_maskz_mov_ps(kept, y);
         }
         const int done = t - (S - 1);
-        if (done >= 0)
-        {
-            alignas(64) float lanesOut[16];
-            _mm512_store_ps(lanesOut, out[lastVector]);
-            x[done] = lanesOut[lastLane];
-        }
+        if (done >= 0)  // the last section's lane, moved to lane 0 in a register
+            x[done] = _mm512_cvtss_f32(_mm512_maskz_permutexvar_ps(0xffff, lastLaneIndex, out[lastVector]));
     };
     const int steps = count + S - 1;
     int t = 0;

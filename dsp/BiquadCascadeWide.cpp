@@ -58,6 +58,7 @@ void runWavefront(const BiquadSectionPlan& plan, float* x, int count)
     const __m256i rotateUp = _mm256_setr_epi32(7, 0, 1, 2, 3, 4, 5, 6);  // lane j takes lane j - 1
     const int lastLane = (S - 1) & 7;
     const int lastVector = (S - 1) >> 3;
+    const __m256i lastLaneIndex = _mm256_set1_epi32(lastLane);
 
     const auto step = [&](int t, auto masked) {
         __m256 rotated[V];
@@ -93,12 +94,8 @@ void runWavefront(const BiquadSectionPlan& plan, float* x, int count)
             out[v] = scaled[v] ? _mm256_mul_ps(y, gain[v]) : y;
         }
         const int done = t - (S - 1);
-        if (done >= 0)
-        {
-            alignas(32) float lanesOut[8];
-            _mm256_store_ps(lanesOut, out[lastVector]);
-            x[done] = lanesOut[lastLane];
-        }
+        if (done >= 0)  // the last section's lane, moved to lane 0 in a register
+            x[done] = _mm256_cvtss_f32(_mm256_permutevar8x32_ps(out[lastVector], lastLaneIndex));
     };
     const int steps = count + S - 1;
     int t = 0;

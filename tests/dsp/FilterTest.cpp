@@ -347,6 +347,7 @@ TEST(BiquadCascade, ChainMatchesThePlainCascadesInTurn)
 {
     static const TestCascadeTable test;
     static const float unitGain[26] = { 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1 };
+    static const float negativeGain[4] = { 1, 1, 1, -0.75f };
     struct Part
     {
         const float* sos;
@@ -359,6 +360,7 @@ TEST(BiquadCascade, ChainMatchesThePlainCascadesInTurn)
           { kCabinetHighPass[1].sos, kCabinetHighPass[1].scale, 2 } },
         { { kResampler2Filter.sos, kResampler2Filter.scale, 10 }, { test.sos, test.scale, 7 } },
         { { test.sos, unitGain, 3 }, { kCabinetLowPass[0].sos, kCabinetLowPass[0].scale, 2 } },
+        { { test.sos, negativeGain, 3 }, { test.sos, negativeGain, 3 } },  // a flushed output times it is -0
         { { test.sos, test.scale, 25 }, { test.sos, unitGain, 7 } },    // 32 sections
         { { test.sos, test.scale, 25 }, { test.sos, test.scale, 8 } },  // more than one wavefront holds
     };
