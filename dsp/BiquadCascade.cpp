@@ -67,7 +67,6 @@ void runSections(BiquadCascade& cascade, int first, float* x, int count)
     }
 }
 
-
 #if defined(__SSE2__)
 // All planned sections as one wavefront with one section per lane: lane j of vector v runs
 // section 4v + j, which at step t takes sample t - (4v + j) from the lane before it (finished at

@@ -83,8 +83,7 @@ void runWavefront(const BiquadSectionPlan& plan, float* x, int count)
             if constexpr (decltype(masked)::value)
             {
                 // Sections with a sample at this step: section <= t and section > t - count.
-                const __mmask16 active =
-                    _mm512_cmp_epi32_mask(section[v], _mm512_set1_epi32(t), _MM_CMPINT_LE)
+                const __mmask16 active = _mm512_cmp_epi32_mask(section[v], _mm512_set1_epi32(t), _MM_CMPINT_LE)
                     & _mm512_cmp_epi32_mask(section[v], _mm512_set1_epi32(t - count), _MM_CMPINT_NLE);
                 z1[v] = _mm512_mask_mov_ps(z1[v], active, q1);
                 z2[v] = _mm512_mask_mov_ps(z2[v], active, q2);

@@ -67,10 +67,10 @@ void toneStackProcess(ToneStack& stack, float* samples, int count);
 struct ToneStackRun
 {
     explicit ToneStackRun(ToneStack& toneStack)
-        : stack(toneStack), b0(toneStack.bPtr[0]), b1(toneStack.bPtr[1]), b2(toneStack.bPtr[2]),
-          b3(toneStack.bPtr[3]), a1(toneStack.aPtr[1]), a2(toneStack.aPtr[2]), a3(toneStack.aPtr[3]),
-          x1(toneStack.xHist[3]), x2(toneStack.xHist[2]), x3(toneStack.xHist[1]), x4(toneStack.xHist[0]),
-          y1(toneStack.yHist[3]), y2(toneStack.yHist[2]), y3(toneStack.yHist[1]), y4(toneStack.yHist[0])
+        : stack(toneStack), b0(toneStack.bPtr[0]), b1(toneStack.bPtr[1]), b2(toneStack.bPtr[2]), b3(toneStack.bPtr[3]),
+          a1(toneStack.aPtr[1]), a2(toneStack.aPtr[2]), a3(toneStack.aPtr[3]), x1(toneStack.xHist[3]),
+          x2(toneStack.xHist[2]), x3(toneStack.xHist[1]), x4(toneStack.xHist[0]), y1(toneStack.yHist[3]),
+          y2(toneStack.yHist[2]), y3(toneStack.yHist[1]), y4(toneStack.yHist[0])
     {}
 
     float operator()(float x0)

@@ -426,7 +426,7 @@ bool BrondavellJuceAudioProcessor::mergedPassesFit()
     OnePoleFilter* const bandFilters[] = { &presenceLowPass1, &presenceHighPass1, &presenceLowPass2,
                                            &presenceHighPass2 };
     return cleanToneStack.n == 4 && driveToneStack.n == 4 && InputHighPassRun::matches(highPassFilters)
-           && DriveFiltersRun::matches(driveFilters) && PresenceBandRun::matches(bandFilters);
+        && DriveFiltersRun::matches(driveFilters) && PresenceBandRun::matches(bandFilters);
 }
 
 // inputGain, the input high-pass and channelStage up to the first tone-stack pass, as a

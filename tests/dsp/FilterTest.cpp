@@ -361,8 +361,8 @@ TEST(BiquadCascade, ChainMatchesThePlainCascadesInTurn)
         { { kResampler2Filter.sos, kResampler2Filter.scale, 10 }, { test.sos, test.scale, 7 } },
         { { test.sos, unitGain, 3 }, { kCabinetLowPass[0].sos, kCabinetLowPass[0].scale, 2 } },
         { { test.sos, negativeGain, 3 }, { test.sos, negativeGain, 3 } },  // a flushed output times it is -0
-        { { test.sos, test.scale, 25 }, { test.sos, unitGain, 7 } },    // 32 sections
-        { { test.sos, test.scale, 25 }, { test.sos, test.scale, 8 } },  // more than one wavefront holds
+        { { test.sos, test.scale, 25 }, { test.sos, unitGain, 7 } },       // 32 sections
+        { { test.sos, test.scale, 25 }, { test.sos, test.scale, 8 } },     // more than one wavefront holds
     };
     // The chain call under each routine choice, and each wide lane form called directly, so that
     // the eight-lane form stays checked on processors where the fast choice takes sixteen lanes.
@@ -422,8 +422,8 @@ TEST(BiquadCascade, ChainMatchesThePlainCascadesInTurn)
                         for (auto& c : plain)
                             plainCascade(c, b.data(), count);
                         ASSERT_EQ(0, std::memcmp(a.data(), b.data(), count * sizeof(float)))
-                            << form.name << ", chain " << which << ", " << count << " samples, block " << block
-                            << ", " << mode.name;
+                            << form.name << ", chain " << which << ", " << count << " samples, block " << block << ", "
+                            << mode.name;
                         for (size_t c = 0; c < chain.size(); ++c)
                             ASSERT_EQ(0, std::memcmp(fast[c].state, plain[c].state, sizeof fast[c].state));
                     }

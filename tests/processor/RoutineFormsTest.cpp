@@ -141,8 +141,9 @@ TEST(RoutineFormsTest, EveryBlockLengthGivesThePlainOutput)
                 }
                 dspSelectRoutines(DspRoutines::fast);
                 for (size_t f = 1; f < std::size(forms); ++f)
-                    ASSERT_EQ(0, std::memcmp(buffers[0].getReadPointer(0), buffers[f].getReadPointer(0),
-                                             sizeof(float) * static_cast<size_t>(block)))
+                    ASSERT_EQ(0,
+                              std::memcmp(buffers[0].getReadPointer(0), buffers[f].getReadPointer(0),
+                                          sizeof(float) * static_cast<size_t>(block)))
                         << "form " << f << ", block of " << block;
             }
         }
