@@ -1,17 +1,25 @@
 #include "OnePoleFilter.h"
 
 #include "RoutineChoice.h"
+#include "StageWavefront.h"
 
 #include <utility>
 
 namespace
 {
+// The chain as a wavefront with one filter a stage (see StageWavefront.h).
 template <int N, unsigned LowpassMask>
 void runChain(OnePoleFilter* const* filters, float* samples, int count)
 {
     OnePoleChainRun<N, LowpassMask> chain(filters);
-    for (int i = 0; i < count; ++i)
-        samples[i] = chain(samples[i]);
+    float v[N] = {};  // v[f]: filter f's last output
+    runStagesAsWavefront<N>(count, [&](int t, auto guarded) {
+        if (stageRuns(t, N - 1, count, guarded))
+            samples[t - (N - 1)] = chain.step(N - 1, N == 1 ? samples[t] : v[N - 2]);
+        for (int f = N - 2; f >= 0; --f)
+            if (stageRuns(t, f, count, guarded))
+                v[f] = chain.step(f, f == 0 ? samples[t] : v[f - 1]);
+    });
     chain.store();
 }
 

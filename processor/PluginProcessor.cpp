@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <type_traits>
 
 #include "AudioTables.h"
 #include "PluginEditor.h"
 #include "RoutineChoice.h"
+#include "StageWavefront.h"
 
 namespace
 {
@@ -65,21 +65,6 @@ int truncatedCutoff(float value, int lowest)
 using InputHighPassRun = OnePoleChainRun<2, 0b00>;
 using DriveFiltersRun = OnePoleChainRun<4, 0b0011>;
 using PresenceBandRun = OnePoleChainRun<4, 0b0101>;
-
-// Runs step(t, guarded) for t = 0 to n + Stages - 2: the steps of a wavefront in which stage k
-// (0 to Stages - 1) takes sample t - k at step t. guarded is std::true_type in the steps where
-// some stage has no sample (the first and last Stages - 1); each stage then checks its own.
-template <int Stages, typename Step>
-void runStagesAsWavefront(int n, Step&& step)
-{
-    int t = 0;
-    for (; t < Stages - 1 && t < n + Stages - 1; ++t)
-        step(t, std::true_type{});
-    for (; t < n; ++t)
-        step(t, std::false_type{});
-    for (; t < n + Stages - 1; ++t)
-        step(t, std::true_type{});
-}
 
 void clearChannels(juce::AudioBuffer<float>& buffer, int from, int to, int numSamples)
 {
@@ -430,7 +415,7 @@ bool BrondavellJuceAudioProcessor::mergedPassesFit()
 }
 
 // inputGain, the input high-pass and channelStage up to the first tone-stack pass, as a
-// wavefront in place (see runStagesAsWavefront): each filter and the shaper are a stage.
+// wavefront (see StageWavefront.h): each filter and the shaper are a stage.
 void BrondavellJuceAudioProcessor::mergedChannelPass(float* x, int n, float inputGain)
 {
     OnePoleFilter* const highPassFilters[] = { &inputHighPass1, &inputHighPass2 };
@@ -441,19 +426,20 @@ void BrondavellJuceAudioProcessor::mergedChannelPass(float* x, int n, float inpu
         OnePoleFilter* const driveFilters[] = { &driveLowPass1, &driveLowPass2, &driveHighPass1, &driveHighPass2 };
         DriveFiltersRun filters(driveFilters);
         ToneStackRun tone(driveToneStack);
+        float v[7] = {};  // v[k]: stage k's last result
         runStagesAsWavefront<8>(n, [&](int t, auto guarded) {
-            const auto runs = [&](int k) { return !decltype(guarded)::value || (t - k >= 0 && t - k < n); };
+            const auto runs = [&](int k) { return stageRuns(t, k, n, guarded); };
             if (runs(7))
-                x[t - 7] = tone(x[t - 7]);
+                x[t - 7] = tone(v[6]);
             for (int f = 3; f >= 0; --f)
                 if (runs(f + 3))
-                    x[t - 3 - f] = filters.step(f, x[t - 3 - f]);
+                    v[f + 3] = filters.step(f, v[f + 2]);
             if (runs(2))
-                x[t - 2] = shaperTableLookup(preampShaper, x[t - 2] * gain);
+                v[2] = shaperTableLookup(preampShaper, v[1] * gain);
             if (runs(1))
-                x[t - 1] = highPass.step(1, x[t - 1]);
+                v[1] = highPass.step(1, v[0]);
             if (runs(0))
-                x[t] = highPass.step(0, x[t] * inputGain);
+                v[0] = highPass.step(0, x[t] * inputGain);
         });
         filters.store();
         tone.store();
@@ -464,24 +450,25 @@ void BrondavellJuceAudioProcessor::mergedChannelPass(float* x, int n, float inpu
         const float gain = preGainClean->get();
         const bool boostOut = boost->get();
         ToneStackRun tone(cleanToneStack);
+        float v[3] = {};  // v[k]: stage k's last result
         runStagesAsWavefront<4>(n, [&](int t, auto guarded) {
-            const auto runs = [&](int k) { return !decltype(guarded)::value || (t - k >= 0 && t - k < n); };
+            const auto runs = [&](int k) { return stageRuns(t, k, n, guarded); };
             if (runs(3))
-                x[t - 3] = tone(x[t - 3]);
+                x[t - 3] = tone(v[2]);
             if (runs(2))
             {
-                float v = x[t - 2];
+                float u = v[1];
                 if (boostIn)
-                    v = v * 3.0f;
-                v = shaperTableLookup(preampShaper, v * gain);
+                    u = u * 3.0f;
+                u = shaperTableLookup(preampShaper, u * gain);
                 if (boostOut)
-                    v = v * 0.3f;
-                x[t - 2] = v;
+                    u = u * 0.3f;
+                v[2] = u;
             }
             if (runs(1))
-                x[t - 1] = highPass.step(1, x[t - 1]);
+                v[1] = highPass.step(1, v[0]);
             if (runs(0))
-                x[t] = highPass.step(0, x[t] * inputGain);
+                v[0] = highPass.step(0, x[t] * inputGain);
         });
         tone.store();
     }
@@ -491,27 +478,26 @@ void BrondavellJuceAudioProcessor::mergedChannelPass(float* x, int n, float inpu
 // The second tone-stack pass of channelStage, powerAmpStage and presenceStage, as a wavefront
 // over six stages: at step t stage k takes sample t - k, which stage k - 1 finished at step
 // t - 1, so each step's work depends only on the step before it. Stage 0 runs the tone stack
-// and the power amp into the block and into the presence copy, stages 1 to 4 run the presence
-// filters over the copy, stage 5 mixes it in.
+// and the power amp into the block, stages 1 to 4 run the presence filters over its results,
+// stage 5 mixes them in.
 void BrondavellJuceAudioProcessor::mergedPowerAmpPass(float* x, int n)
 {
     ToneStackRun tone(chanelDrive->get() ? driveToneStack : cleanToneStack);
     OnePoleFilter* const bandFilters[] = { &presenceLowPass1, &presenceHighPass1, &presenceLowPass2,
                                            &presenceHighPass2 };
     PresenceBandRun band(bandFilters);
-    float* const copy = presenceScratch;
+    float v[5] = {};  // v[k]: stage k's last result
     runStagesAsWavefront<6>(n, [&](int t, auto guarded) {
-        const auto runs = [&](int k) { return !decltype(guarded)::value || (t - k >= 0 && t - k < n); };
+        const auto runs = [&](int k) { return stageRuns(t, k, n, guarded); };
         if (runs(5))
-            x[t - 5] = (presence->get() * copy[t - 5]) * 5.0f + x[t - 5];
+            x[t - 5] = (presence->get() * v[4]) * 5.0f + x[t - 5];
         for (int f = 3; f >= 0; --f)
             if (runs(f + 1))
-                copy[t - 1 - f] = band.step(f, copy[t - 1 - f]);
+                v[f + 1] = band.step(f, v[f]);
         if (runs(0))
         {
-            const float v = shaperTableLookup(powerAmpShaper, tone(x[t]));
-            x[t] = v;
-            copy[t] = v;
+            v[0] = shaperTableLookup(powerAmpShaper, tone(x[t]));
+            x[t] = v[0];
         }
     });
     tone.store();
