@@ -67,34 +67,15 @@ void runSections(BiquadCascade& cascade, int first, float* x, int count)
     }
 }
 
-// Adds the cascades' sections to the plan; false when they do not fit.
-bool planSections(BiquadCascade* const* cascades, int nCascades, BiquadSectionPlan& plan)
-{
-    for (int c = 0; c < nCascades; ++c)
-    {
-        BiquadCascade& cascade = *cascades[c];
-        if (plan.count + cascade.nSections > kMaxChainedSections)
-            return false;
-        const float overall = cascade.scale[cascade.nSections];
-        for (int s = 0; s < cascade.nSections; ++s)
-        {
-            plan.row[plan.count] = cascade.sos + 6 * s;
-            plan.state[plan.count] = &cascade.state[s];
-            plan.gain[plan.count] = s == cascade.nSections - 1 && !(overall == 1.0f) ? overall : 1.0f;
-            ++plan.count;
-        }
-    }
-    return true;
-}
-
 #if defined(__SSE2__)
 // All planned sections as one wavefront with one section per lane: lane j of vector v runs
 // section 4v + j, which at step t takes sample t - (4v + j) from the lane before it (finished at
 // step t - 1). Each lane performs the scalar section's operations in the scalar order, then the
 // gain multiplication; the flush |y| < 1e-10, compared in double, is the same as
 // |y| < 1.00000001e-10f (the float nearest 1e-10 lies above it, so no float falls between), NaN
-// included. Lanes past the last section have zero coefficients and are never read. V vectors
-// hold up to 4V sections.
+// included. Lanes past the last section have zero coefficients and are never read. A vector
+// whose lanes all have the gain 1 skips the multiplication (it would return every value
+// unchanged). V vectors hold up to 4V sections.
 template <int V>
 void runLaneWavefront(const BiquadSectionPlan& plan, float* x, int count)
 {
@@ -115,8 +96,12 @@ void runLaneWavefront(const BiquadSectionPlan& plan, float* x, int count)
     }
     __m128 b0[V], b1[V], b2[V], a1[V], a2[V], gain[V], z1[V], z2[V], out[V];
     __m128i section[V];
+    bool scaled[V];  // whether any lane of the vector has a gain other than 1
     for (int v = 0; v < V; ++v)
     {
+        scaled[v] = false;
+        for (int j = 0; j < 4; ++j)
+            scaled[v] = scaled[v] || !(coef[5][4 * v + j] == 1.0f);
         b0[v] = _mm_load_ps(coef[0] + 4 * v);
         b1[v] = _mm_load_ps(coef[1] + 4 * v);
         b2[v] = _mm_load_ps(coef[2] + 4 * v);
@@ -164,7 +149,7 @@ void runLaneWavefront(const BiquadSectionPlan& plan, float* x, int count)
                 z1[v] = q1;
                 z2[v] = q2;
             }
-            out[v] = _mm_mul_ps(y, gain[v]);
+            out[v] = scaled[v] ? _mm_mul_ps(y, gain[v]) : y;
         }
         const int done = t - (S - 1);
         if (done >= 0)
@@ -205,20 +190,40 @@ bool processorHasAvx2()
 #endif
 }
 
-// Decided once at load time, so the audio thread only reads it.
-const bool eightLanesAvailable = biquadEightLanesBuilt() && processorHasAvx2();
+bool processorHasAvx512()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") != 0;
+#else
+    return false;
+#endif
+}
 
-// Runs the cascades in lanes (eight where the processor has AVX2 and the choice allows, else four);
-// returns false when this build has no lane form or they do not fit.
+// Decided once at load time, so the audio thread only reads them.
+const bool eightLanesAvailable = biquadEightLanesBuilt() && processorHasAvx2();
+const bool sixteenLanesAvailable = biquadSixteenLanesBuilt() && processorHasAvx512();
+
+// Runs the cascades in lanes (sixteen where the processor has AVX-512 and the choice allows,
+// else eight where it has AVX2, else four); returns false when this build has no lane form or
+// they do not fit.
 bool runInLanes(BiquadCascade* const* cascades, int nCascades, float* x, int count)
 {
     BiquadSectionPlan plan;
-    if (!planSections(cascades, nCascades, plan))
+    if (!biquadPlanSections(cascades, nCascades, plan))
         return false;
-    if (eightLanesAvailable && dspSelectedRoutines() == DspRoutines::fast)
+    if (dspSelectedRoutines() == DspRoutines::fast)
     {
-        biquadRunEightLanes(plan, x, count);
-        return true;
+        if (sixteenLanesAvailable)
+        {
+            biquadRunSixteenLanes(plan, x, count);
+            return true;
+        }
+        if (eightLanesAvailable)
+        {
+            biquadRunEightLanes(plan, x, count);
+            return true;
+        }
     }
     switch ((plan.count + 3) >> 2)
     {
@@ -273,6 +278,43 @@ void runScalar(BiquadCascade& cascade, float* samples, int count)
     }
 }
 }  // namespace
+
+bool biquadPlanSections(BiquadCascade* const* cascades, int nCascades, BiquadSectionPlan& plan)
+{
+    for (int c = 0; c < nCascades; ++c)
+    {
+        BiquadCascade& cascade = *cascades[c];
+        if (plan.count + cascade.nSections > kMaxChainedSections)
+            return false;
+        const float overall = cascade.scale[cascade.nSections];
+        for (int s = 0; s < cascade.nSections; ++s)
+        {
+            plan.row[plan.count] = cascade.sos + 6 * s;
+            plan.state[plan.count] = &cascade.state[s];
+            plan.gain[plan.count] = s == cascade.nSections - 1 && !(overall == 1.0f) ? overall : 1.0f;
+            ++plan.count;
+        }
+    }
+    return true;
+}
+
+bool biquadEightLanesAvailable()
+{
+#if defined(__SSE2__)
+    return eightLanesAvailable;
+#else
+    return false;
+#endif
+}
+
+bool biquadSixteenLanesAvailable()
+{
+#if defined(__SSE2__)
+    return sixteenLanesAvailable;
+#else
+    return false;
+#endif
+}
 
 void biquadCascadeProcess(BiquadCascade& cascade, float* samples, int count)
 {

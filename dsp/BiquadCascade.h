@@ -23,9 +23,9 @@ struct BiquadCascade
 // Runs `count` samples in place through every section in turn, then multiplies by the overall
 // gain scale[nSections] unless it is exactly 1. The values are those of the whole block going
 // through one section before the next; the sections' recursions run overlapped as a wavefront
-// (four or eight sections in vector lanes with the fast routines). count <= 0 does nothing, the
-// gain included. Section outputs below 1e-10 in magnitude (compared in double) are flushed to 0;
-// NaN propagates. Real-time safe.
+// (four, eight or sixteen sections in vector lanes with the fast routines). count <= 0 does
+// nothing, the gain included. Section outputs below 1e-10 in magnitude (compared in double) are
+// flushed to 0; NaN propagates. Real-time safe.
 void biquadCascadeProcess(BiquadCascade& cascade, float* samples, int count);
 
 // Runs `count` samples in place through several cascades in turn, each with its overall gain:

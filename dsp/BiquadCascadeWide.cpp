@@ -34,8 +34,12 @@ void runWavefront(const BiquadSectionPlan& plan, float* x, int count)
     }
     __m256 b0[V], b1[V], b2[V], a1[V], a2[V], gain[V], z1[V], z2[V], out[V];
     __m256i section[V];
+    bool scaled[V];  // whether any lane of the vector has a gain other than 1
     for (int v = 0; v < V; ++v)
     {
+        scaled[v] = false;
+        for (int j = 0; j < 8; ++j)
+            scaled[v] = scaled[v] || !(coef[5][8 * v + j] == 1.0f);
         b0[v] = _mm256_load_ps(coef[0] + 8 * v);
         b1[v] = _mm256_load_ps(coef[1] + 8 * v);
         b2[v] = _mm256_load_ps(coef[2] + 8 * v);
@@ -54,6 +58,7 @@ void runWavefront(const BiquadSectionPlan& plan, float* x, int count)
     const __m256i rotateUp = _mm256_setr_epi32(7, 0, 1, 2, 3, 4, 5, 6);  // lane j takes lane j - 1
     const int lastLane = (S - 1) & 7;
     const int lastVector = (S - 1) >> 3;
+    const __m256i lastLaneIndex = _mm256_set1_epi32(lastLane);
 
     const auto step = [&](int t, auto masked) {
         __m256 rotated[V];
@@ -86,15 +91,11 @@ void runWavefront(const BiquadSectionPlan& plan, float* x, int count)
                 z1[v] = q1;
                 z2[v] = q2;
             }
-            out[v] = _mm256_mul_ps(y, gain[v]);
+            out[v] = scaled[v] ? _mm256_mul_ps(y, gain[v]) : y;
         }
         const int done = t - (S - 1);
-        if (done >= 0)
-        {
-            alignas(32) float lanesOut[8];
-            _mm256_store_ps(lanesOut, out[lastVector]);
-            x[done] = lanesOut[lastLane];
-        }
+        if (done >= 0)  // the last section's lane, moved to lane 0 in a register
+            x[done] = _mm256_cvtss_f32(_mm256_permutevar8x32_ps(out[lastVector], lastLaneIndex));
     };
     const int steps = count + S - 1;
     int t = 0;

@@ -1,45 +1,41 @@
 #include "OnePoleFilter.h"
 
-#include "Quantise.h"
 #include "RoutineChoice.h"
+#include "StageWavefront.h"
+
+#include <utility>
 
 namespace
 {
-// One sample through one filter: the steps of onePoleFilterProcess in their order.
-inline float runOne(bool isLowpass, float coef, float& x1, float& y1, float x)
+// The chain as a wavefront with one filter a stage (see StageWavefront.h).
+template <int N, unsigned LowpassMask>
+void runChain(OnePoleFilter* const* filters, float* samples, int count)
 {
-    const float y = isLowpass ? ((x - y1) * coef) + y1 : ((y1 + x) - x1) * coef;
-    y1 = quantiseState(y);
-    if (!isLowpass)
-        x1 = x;
-    return y;
+    OnePoleChainRun<N, LowpassMask> chain(filters);
+    float v[N] = {};  // v[f]: filter f's last output
+    runStagesAsWavefront<N>(count, [&](int t, auto guarded) {
+        if (stageRuns(t, N - 1, count, guarded))
+            samples[t - (N - 1)] = chain.step(N - 1, N == 1 ? samples[t] : v[N - 2]);
+        for (int f = N - 2; f >= 0; --f)
+            if (stageRuns(t, f, count, guarded))
+                v[f] = chain.step(f, f == 0 ? samples[t] : v[f - 1]);
+    });
+    chain.store();
+}
+
+// The chain with the filters' types fixed at compile time: one instance per pattern of types.
+template <int N, unsigned... Masks>
+void runChainOfTypes(unsigned mask, OnePoleFilter* const* filters, float* samples, int count,
+                     std::integer_sequence<unsigned, Masks...>)
+{
+    ((mask == Masks ? runChain<N, Masks>(filters, samples, count) : void()), ...);
 }
 
 template <int N>
 void runChainInterleaved(OnePoleFilter* const* filters, float* samples, int count)
 {
-    bool lowpass[N];
-    float coef[N], x1[N], y1[N];
-    for (int f = 0; f < N; ++f)
-    {
-        lowpass[f] = filters[f]->isLowpass;
-        coef[f] = filters[f]->coef;
-        x1[f] = filters[f]->x1;
-        y1[f] = filters[f]->y1;
-    }
-    for (int i = 0; i < count; ++i)
-    {
-        float x = samples[i];
-        for (int f = 0; f < N; ++f)
-            x = runOne(lowpass[f], coef[f], x1[f], y1[f], x);
-        samples[i] = x;
-    }
-    for (int f = 0; f < N; ++f)
-    {
-        if (!lowpass[f])
-            filters[f]->x1 = x1[f];
-        filters[f]->y1 = y1[f];
-    }
+    runChainOfTypes<N>(onePoleLowpassMask(filters, N), filters, samples, count,
+                       std::make_integer_sequence<unsigned, 1u << N>{});
 }
 }  // namespace
 

@@ -7,7 +7,8 @@ enum class DspRoutines
 {
     plain,     // the plain scalar forms
     baseline,  // vector lanes of the baseline instruction set (SSE2), interleaved recursions
-    fast       // as baseline, plus eight-lane forms where the processor has AVX / AVX2
+    fast       // as baseline, plus eight-lane forms where the processor has AVX / AVX2 and the
+               // sixteen-lane cascade where it has AVX-512
 };
 
 void dspSelectRoutines(DspRoutines routines);

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "Quantise.h"
+
 constexpr int kToneStackHistory = 80;
 constexpr int kToneStackMaxBlock = 8192;
 
@@ -56,3 +58,49 @@ void toneStackSetControls(ToneStack& stack, float bass, float middle, float treb
 // or fewer are shifted into the history, so the filter stays continuous through them.
 // count <= 0 changes nothing. Real-time safe (no heap, working storage in the record).
 void toneStackProcess(ToneStack& stack, float* samples, int count);
+
+// The recursion of toneStackProcess (n = 4) with its coefficients and last values held in
+// locals, for loops that take each sample through several stages before the next sample: the
+// same sums in the same order, so the same bits as toneStackProcess over the same samples.
+// store() moves the history on by the samples run; the entries it quantises that were already
+// history are quantised values, which quantising returns unchanged. Real-time safe.
+struct ToneStackRun
+{
+    explicit ToneStackRun(ToneStack& toneStack)
+        : stack(toneStack), b0(toneStack.bPtr[0]), b1(toneStack.bPtr[1]), b2(toneStack.bPtr[2]), b3(toneStack.bPtr[3]),
+          a1(toneStack.aPtr[1]), a2(toneStack.aPtr[2]), a3(toneStack.aPtr[3]), x1(toneStack.xHist[3]),
+          x2(toneStack.xHist[2]), x3(toneStack.xHist[1]), x4(toneStack.xHist[0]), y1(toneStack.yHist[3]),
+          y2(toneStack.yHist[2]), y3(toneStack.yHist[1]), y4(toneStack.yHist[0])
+    {}
+
+    float operator()(float x0)
+    {
+        float acc = b0 * x0;
+        acc = acc + ((b1 * x1) - (a1 * y1));
+        acc = acc + ((b2 * x2) - (a2 * y2));
+        acc = acc + ((b3 * x3) - (a3 * y3));
+        x4 = x3;
+        x3 = x2;
+        x2 = x1;
+        x1 = x0;
+        y4 = y3;
+        y3 = y2;
+        y2 = y1;
+        y1 = acc;
+        return acc;
+    }
+
+    void store() const
+    {
+        const float xs[4] = { x4, x3, x2, x1 }, ys[4] = { y4, y3, y2, y1 };
+        for (int k = 0; k < 4; ++k)
+        {
+            stack.xHist[k] = quantiseState(xs[k]);
+            stack.yHist[k] = quantiseState(ys[k]);
+        }
+    }
+
+    ToneStack& stack;
+    float b0, b1, b2, b3, a1, a2, a3;
+    float x1, x2, x3, x4, y1, y2, y3, y4;  // the last four inputs and outputs, newest first
+};

@@ -6,6 +6,8 @@
 
 #include "AudioTables.h"
 #include "PluginEditor.h"
+#include "RoutineChoice.h"
+#include "StageWavefront.h"
 
 namespace
 {
@@ -58,6 +60,11 @@ int truncatedCutoff(float value, int lowest)
         return 100000;
     return static_cast<int>(value);
 }
+
+// The first-order filter chains as the merged passes run them (bit f set: filter f is a low-pass).
+using InputHighPassRun = OnePoleChainRun<2, 0b00>;
+using DriveFiltersRun = OnePoleChainRun<4, 0b0011>;
+using PresenceBandRun = OnePoleChainRun<4, 0b0101>;
 
 void clearChannels(juce::AudioBuffer<float>& buffer, int from, int to, int numSamples)
 {
@@ -353,6 +360,11 @@ void BrondavellJuceAudioProcessor::processBlock(juce::AudioBuffer<float>& buffer
 // the order the sound depends on.
 void BrondavellJuceAudioProcessor::processAmpChain(SignalBlock& block)
 {
+    if (dspSelectedRoutines() != DspRoutines::plain && mergedPassesFit())
+    {
+        processAmpChainMerged(block);
+        return;
+    }
     float* const x = block.data;
     const int n = block.numSamples;
     inputStage(x, n);
@@ -363,6 +375,133 @@ void BrondavellJuceAudioProcessor::processAmpChain(SignalBlock& block)
     channelVolume(x, n);
     cabinetStage(x, n);
     outputStage(x, n);
+}
+
+// The stages of processAmpChain, each sample taken through the recursions from the input
+// high-pass to the first tone-stack pass, then through the second pass, the power amp and the
+// presence, before the next sample. Every sample gets the stages' operations in their order, and
+// the parameters are read in the stages' order (the presence at every sample).
+void BrondavellJuceAudioProcessor::processAmpChainMerged(SignalBlock& block)
+{
+    float* const x = block.data;
+    const int n = block.numSamples;
+    // The input gain and the darkening filter (a wavefront over the whole block) as in inputStage;
+    // the gain after the filter, or the input gain itself with bright on, goes into the pass.
+    float inputGain = 2.0f;
+    if (!bright->get())
+    {
+        scale(x, n, 2.0f);
+        biquadCascadeProcess(darkeningFilter, x, n);
+        inputGain = 7.0f;
+    }
+    mergedChannelPass(x, n, inputGain);
+    mergedPowerAmpPass(x, n);
+    reverbStage(x, n, block.sampleRate);
+    channelVolume(x, n);
+    cabinetStage(x, n);
+    outputStage(x, n);
+}
+
+// The merged passes take the tone stacks' four-coefficient form and the first-order filters'
+// types that the set-up gives them as fixed.
+bool BrondavellJuceAudioProcessor::mergedPassesFit()
+{
+    OnePoleFilter* const highPassFilters[] = { &inputHighPass1, &inputHighPass2 };
+    OnePoleFilter* const driveFilters[] = { &driveLowPass1, &driveLowPass2, &driveHighPass1, &driveHighPass2 };
+    OnePoleFilter* const bandFilters[] = { &presenceLowPass1, &presenceHighPass1, &presenceLowPass2,
+                                           &presenceHighPass2 };
+    return cleanToneStack.n == 4 && driveToneStack.n == 4 && InputHighPassRun::matches(highPassFilters)
+        && DriveFiltersRun::matches(driveFilters) && PresenceBandRun::matches(bandFilters);
+}
+
+// inputGain, the input high-pass and channelStage up to the first tone-stack pass, as a
+// wavefront (see StageWavefront.h): each filter and the shaper are a stage.
+void BrondavellJuceAudioProcessor::mergedChannelPass(float* x, int n, float inputGain)
+{
+    OnePoleFilter* const highPassFilters[] = { &inputHighPass1, &inputHighPass2 };
+    InputHighPassRun highPass(highPassFilters);
+    if (chanelDrive->get())
+    {
+        const float gain = preGainDrive->get() * 30.0f;
+        OnePoleFilter* const driveFilters[] = { &driveLowPass1, &driveLowPass2, &driveHighPass1, &driveHighPass2 };
+        DriveFiltersRun filters(driveFilters);
+        ToneStackRun tone(driveToneStack);
+        float v[7] = {};  // v[k]: stage k's last result
+        runStagesAsWavefront<8>(n, [&](int t, auto guarded) {
+            const auto runs = [&](int k) { return stageRuns(t, k, n, guarded); };
+            if (runs(7))
+                x[t - 7] = tone(v[6]);
+            for (int f = 3; f >= 0; --f)
+                if (runs(f + 3))
+                    v[f + 3] = filters.step(f, v[f + 2]);
+            if (runs(2))
+                v[2] = shaperTableLookup(preampShaper, v[1] * gain);
+            if (runs(1))
+                v[1] = highPass.step(1, v[0]);
+            if (runs(0))
+                v[0] = highPass.step(0, x[t] * inputGain);
+        });
+        filters.store();
+        tone.store();
+    }
+    else
+    {
+        const bool boostIn = boost->get();
+        const float gain = preGainClean->get();
+        const bool boostOut = boost->get();
+        ToneStackRun tone(cleanToneStack);
+        float v[3] = {};  // v[k]: stage k's last result
+        runStagesAsWavefront<4>(n, [&](int t, auto guarded) {
+            const auto runs = [&](int k) { return stageRuns(t, k, n, guarded); };
+            if (runs(3))
+                x[t - 3] = tone(v[2]);
+            if (runs(2))
+            {
+                float u = v[1];
+                if (boostIn)
+                    u = u * 3.0f;
+                u = shaperTableLookup(preampShaper, u * gain);
+                if (boostOut)
+                    u = u * 0.3f;
+                v[2] = u;
+            }
+            if (runs(1))
+                v[1] = highPass.step(1, v[0]);
+            if (runs(0))
+                v[0] = highPass.step(0, x[t] * inputGain);
+        });
+        tone.store();
+    }
+    highPass.store();
+}
+
+// The second tone-stack pass of channelStage, powerAmpStage and presenceStage, as a wavefront
+// over six stages: at step t stage k takes sample t - k, which stage k - 1 finished at step
+// t - 1, so each step's work depends only on the step before it. Stage 0 runs the tone stack
+// and the power amp into the block, stages 1 to 4 run the presence filters over its results,
+// stage 5 mixes them in.
+void BrondavellJuceAudioProcessor::mergedPowerAmpPass(float* x, int n)
+{
+    ToneStackRun tone(chanelDrive->get() ? driveToneStack : cleanToneStack);
+    OnePoleFilter* const bandFilters[] = { &presenceLowPass1, &presenceHighPass1, &presenceLowPass2,
+                                           &presenceHighPass2 };
+    PresenceBandRun band(bandFilters);
+    float v[5] = {};  // v[k]: stage k's last result
+    runStagesAsWavefront<6>(n, [&](int t, auto guarded) {
+        const auto runs = [&](int k) { return stageRuns(t, k, n, guarded); };
+        if (runs(5))
+            x[t - 5] = (presence->get() * v[4]) * 5.0f + x[t - 5];
+        for (int f = 3; f >= 0; --f)
+            if (runs(f + 1))
+                v[f + 1] = band.step(f, v[f]);
+        if (runs(0))
+        {
+            v[0] = shaperTableLookup(powerAmpShaper, tone(x[t]));
+            x[t] = v[0];
+        }
+    });
+    tone.store();
+    band.store();
 }
 
 // Input gain, the darkening filter unless bright is on, the input high-pass.

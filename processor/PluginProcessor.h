@@ -60,6 +60,12 @@ private:
     void channelVolume(float* x, int n);
     void cabinetStage(float* x, int n);
     void outputStage(float* x, int n);
+    // processAmpChain with the fast or baseline routines: the same steps, with the per-sample
+    // work from the input high-pass to the presence merged into two passes over the block.
+    void processAmpChainMerged(SignalBlock& block);
+    bool mergedPassesFit();
+    void mergedChannelPass(float* x, int n, float inputGain);
+    void mergedPowerAmpPass(float* x, int n);
     void selectCabinet(int model, int baseRate);
     void followCabinet(int cabValue, int baseRate);
     void initialiseResamplers();

@@ -24,10 +24,12 @@ inline float shaperTableLookup(const ShaperTable& shaper, float x)
     // the second point.
     if (!(idx >= 1.0f))
         return shaper.table[0];
-    const float floored = std::floor(idx);
-    if (floored >= static_cast<float>(shaper.size - 1))
+    // From here idx >= 1, so its floor reaches the last point exactly when idx does, and below
+    // that the floor is the truncation toward zero, which the conversions give exactly.
+    if (idx >= static_cast<float>(shaper.size - 1))
         return shaper.table[shaper.size - 1];
-    const int t = static_cast<int>(floored);
+    const int t = static_cast<int>(idx);
+    const float floored = static_cast<float>(t);
     const float y0 = shaper.table[t];
     const float y1 = shaper.table[t + 1];
     const float f = idx - floored;

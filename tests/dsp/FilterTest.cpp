@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -8,6 +9,7 @@
 
 #include "AudioTables.h"
 #include "BiquadCascade.h"
+#include "BiquadSectionPlan.h"
 #include "FloatingPointModes.h"
 #include "OnePoleFilter.h"
 #include "RoutineChoice.h"
@@ -340,11 +342,12 @@ TEST(BiquadCascade, MatchesThePlainSectionBySectionForm)
 }
 
 // Chained cascades give the bits of one plain cascade after the other, overall gains included
-// (gains of 1 and others, between cascades and at the end), in both forms.
+// (gains of 1 and others, between cascades and at the end), in every form.
 TEST(BiquadCascade, ChainMatchesThePlainCascadesInTurn)
 {
     static const TestCascadeTable test;
     static const float unitGain[26] = { 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1 };
+    static const float negativeGain[4] = { 1, 1, 1, -0.75f };
     struct Part
     {
         const float* sos;
@@ -357,12 +360,35 @@ TEST(BiquadCascade, ChainMatchesThePlainCascadesInTurn)
           { kCabinetHighPass[1].sos, kCabinetHighPass[1].scale, 2 } },
         { { kResampler2Filter.sos, kResampler2Filter.scale, 10 }, { test.sos, test.scale, 7 } },
         { { test.sos, unitGain, 3 }, { kCabinetLowPass[0].sos, kCabinetLowPass[0].scale, 2 } },
-        { { test.sos, test.scale, 25 }, { test.sos, unitGain, 7 } },    // 32 sections
-        { { test.sos, test.scale, 25 }, { test.sos, test.scale, 8 } },  // more than one wavefront holds
+        { { test.sos, negativeGain, 3 }, { test.sos, negativeGain, 3 } },  // a flushed output times it is -0
+        { { test.sos, test.scale, 25 }, { test.sos, unitGain, 7 } },       // 32 sections
+        { { test.sos, test.scale, 25 }, { test.sos, test.scale, 8 } },     // more than one wavefront holds
     };
-    for (const auto routines : { DspRoutines::fast, DspRoutines::baseline, DspRoutines::plain })
+    // The chain call under each routine choice, and each wide lane form called directly, so that
+    // the eight-lane form stays checked on processors where the fast choice takes sixteen lanes.
+    using LaneForm = void (*)(const BiquadSectionPlan&, float*, int);
+    struct Form
     {
-        dspSelectRoutines(routines);
+        const char* name;
+        DspRoutines routines;
+        LaneForm lanes;  // nullptr: through biquadCascadeChainProcess
+        bool available;
+    };
+    const Form forms[] = {
+        { "fast", DspRoutines::fast, nullptr, true },
+        { "baseline", DspRoutines::baseline, nullptr, true },
+        { "plain", DspRoutines::plain, nullptr, true },
+        { "eight lanes", DspRoutines::fast, biquadRunEightLanes, biquadEightLanesAvailable() },
+        { "sixteen lanes", DspRoutines::fast, biquadRunSixteenLanes, biquadSixteenLanesAvailable() },
+    };
+    for (const auto& form : forms)
+    {
+        if (!form.available)
+        {
+            std::printf("%s: not available on this processor or build, not checked\n", form.name);
+            continue;
+        }
+        dspSelectRoutines(form.routines);
         for (const auto& mode : kFloatingPointModes)
         {
             const ScopedFloatingPointMode fpMode(mode);
@@ -385,11 +411,19 @@ TEST(BiquadCascade, ChainMatchesThePlainCascadesInTurn)
                         for (auto& v : a)
                             v *= block == 0 ? 1.0f : block == 1 ? 2e-10f : 1e-39f;
                         auto b = a;
-                        biquadCascadeChainProcess(fastChain.data(), static_cast<int>(chain.size()), a.data(), count);
+                        BiquadSectionPlan plan;
+                        if (form.lanes == nullptr)
+                            biquadCascadeChainProcess(fastChain.data(), static_cast<int>(chain.size()), a.data(),
+                                                      count);
+                        else if (biquadPlanSections(fastChain.data(), static_cast<int>(chain.size()), plan))
+                            form.lanes(plan, a.data(), count);
+                        else
+                            break;  // more sections than one wavefront holds: the chain call splits them
                         for (auto& c : plain)
                             plainCascade(c, b.data(), count);
                         ASSERT_EQ(0, std::memcmp(a.data(), b.data(), count * sizeof(float)))
-                            << "chain " << which << ", " << count << " samples, block " << block << ", " << mode.name;
+                            << form.name << ", chain " << which << ", " << count << " samples, block " << block << ", "
+                            << mode.name;
                         for (size_t c = 0; c < chain.size(); ++c)
                             ASSERT_EQ(0, std::memcmp(fast[c].state, plain[c].state, sizeof fast[c].state));
                     }

@@ -1,12 +1,14 @@
 // The whole processor gives the same bits with every form of the DSP routines (plain, baseline
 // lanes, widest lanes the processor has): every rate, short and long blocks, both channels,
-// both reverb types with HQ on and off, and a cabinet change and a reverb switch mid-stream.
+// both reverb types with HQ on and off, and a cabinet change and a reverb switch mid-stream;
+// and blocks of every length in turn.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <random>
 #include <vector>
 
+#include "FloatingPointModes.h"
 #include "ProcessorTestAccess.h"
 #include "RoutineChoice.h"
 
@@ -86,5 +88,64 @@ TEST(RoutineFormsTest, EveryFormGivesThePlainOutput)
                                 << "form " << f << ", block " << k << ", channel " << channel;
                 }
             }
+}
+
+// The merged per-sample passes of the fast and baseline forms against the plain stages: blocks of
+// every length from 1 to 512 in turn through the same processors, under both floating-point
+// modes, on each channel with bright on and off and boost on and off.
+TEST(RoutineFormsTest, EveryBlockLengthGivesThePlainOutput)
+{
+    struct Case
+    {
+        const char* name;
+        bool drive, bright, boost;
+    };
+    const Case cases[] = { { "drive, bright off", true, false, false },
+                           { "clean, boost, bright on", false, true, true },
+                           { "clean, bright off", false, false, false } };
+    const DspRoutines forms[] = { DspRoutines::plain, DspRoutines::baseline, DspRoutines::fast };
+    for (const auto& mode : kFloatingPointModes)
+        for (const auto& c : cases)
+        {
+            SCOPED_TRACE(testing::Message() << c.name << ", " << mode.name);
+            const ScopedFloatingPointMode fpMode(mode);
+            std::vector<std::unique_ptr<BrondavellJuceAudioProcessor>> processors;
+            for (size_t f = 0; f < std::size(forms); ++f)
+            {
+                processors.push_back(makeProcessor());
+                auto& p = *processors.back();
+                setPlain(p.chanelDrive, c.drive ? 1 : 0);
+                setPlain(p.bright, c.bright ? 1 : 0);
+                setPlain(p.boost, c.boost ? 1 : 0);
+                setPlain(p.preGainClean, 3.7f);
+                setPlain(p.preGainDrive, 2.3f);
+                setPlain(p.presence, 0.8f);
+                setPlain(p.reverb, 0.4f);
+                prepare(p, 48000.0, 1, 2, 512);
+            }
+            std::mt19937 rng(7);
+            std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
+            for (int block = 1; block <= 512; ++block)
+            {
+                std::vector<juce::AudioBuffer<float>> buffers(std::size(forms), juce::AudioBuffer<float>(2, block));
+                for (int i = 0; i < block; ++i)
+                {
+                    const float x = noise(rng);
+                    for (auto& buffer : buffers)
+                        buffer.setSample(0, i, x);
+                }
+                for (size_t f = 0; f < std::size(forms); ++f)
+                {
+                    dspSelectRoutines(forms[f]);
+                    processLocked(*processors[f], buffers[f]);
+                }
+                dspSelectRoutines(DspRoutines::fast);
+                for (size_t f = 1; f < std::size(forms); ++f)
+                    ASSERT_EQ(0,
+                              std::memcmp(buffers[0].getReadPointer(0), buffers[f].getReadPointer(0),
+                                          sizeof(float) * static_cast<size_t>(block)))
+                        << "form " << f << ", block of " << block;
+            }
+        }
 }
 }  // namespace

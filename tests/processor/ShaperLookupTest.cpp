@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "AudioTables.h"
@@ -70,6 +72,33 @@ TEST(ShaperLookupTest, InterpolatesBetweenNeighbours)
         EXPECT_GE(got, std::min(y0, y1));
         EXPECT_LE(got, std::max(y0, y1));
     }
+}
+
+// The lookup written with floor, as the curve's definition reads: the same bits for inputs spread
+// over every sign, exponent and mantissa (every 1021st bit pattern, NaNs and infinities included).
+float lookupWithFloor(const ShaperTable& shaper, float x)
+{
+    const float idx = (x + shaper.offset) * 1000.0f;
+    if (!(idx >= 1.0f))
+        return shaper.table[0];
+    const float floored = std::floor(idx);
+    if (floored >= static_cast<float>(shaper.size - 1))
+        return shaper.table[shaper.size - 1];
+    const int t = static_cast<int>(floored);
+    return (shaper.table[t + 1] - shaper.table[t]) * (idx - floored) + shaper.table[t];
+}
+
+TEST(ShaperLookupTest, SameBitsAsTheFloorForm)
+{
+    for (const auto* shaper : { &kPreamp, &kPowerAmp })
+        for (uint64_t pattern = 0; pattern < (uint64_t{ 1 } << 32); pattern += 1021)
+        {
+            const auto bits = static_cast<uint32_t>(pattern);
+            float x;
+            std::memcpy(&x, &bits, sizeof x);
+            const float got = shaperTableLookup(*shaper, x), expected = lookupWithFloor(*shaper, x);
+            ASSERT_EQ(0, std::memcmp(&got, &expected, sizeof got)) << "bit pattern " << bits;
+        }
 }
 
 TEST(ShaperLookupTest, OutputNeverRisesWithTheInput)
