@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <type_traits>
 
+// The butterflies are forced inline: a call per butterfly would pass the lanes through memory.
 namespace
 {
 // Access to the point whose real part is float index i (even) of the interleaved data, its
@@ -179,7 +180,7 @@ struct ButterflyInputs
 };
 
 template <typename P>
-inline ButterflyInputs<typename P::Value> butterflyInputs(P d, int j, int l)
+[[gnu::always_inline]] inline ButterflyInputs<typename P::Value> butterflyInputs(P d, int j, int l)
 {
     const int j1 = j + l, j2 = j1 + l, j3 = j2 + l;
     return { d.re(j) + d.re(j1),  d.im(j) + d.im(j1),  d.re(j) - d.re(j1),  d.im(j) - d.im(j1),
@@ -189,7 +190,7 @@ inline ButterflyInputs<typename P::Value> butterflyInputs(P d, int j, int l)
 // Radix-4 butterfly without twiddle factors at start j, span l; with Conjugate (the inverse's
 // last stage) every output is conjugated.
 template <bool Conjugate, typename P>
-inline void butterflyPlain(P d, int j, int l)
+[[gnu::always_inline]] inline void butterflyPlain(P d, int j, int l)
 {
     using T = typename P::Value;
     const int j1 = j + l, j2 = j1 + l, j3 = j2 + l;
@@ -246,7 +247,7 @@ struct GroupTwiddles
     float wk1r, wk1i, wk2r, wk2i, wk3r, wk3i;
 };
 
-inline GroupTwiddles groupTwiddles(const float* w, int k1, int pair)
+[[gnu::always_inline]] inline GroupTwiddles groupTwiddles(const float* w, int k1, int pair)
 {
     const int k2 = 2 * k1;
     const float wk2r = w[k1];
@@ -265,7 +266,8 @@ inline GroupTwiddles groupTwiddles(const float* w, int k1, int pair)
 // The radix-4 butterfly of a group with twiddle factors, at start j, span l. The factors are
 // floats (one group) or lanes of floats (one group per lane).
 template <typename P, typename Tw>
-inline void twiddledButterfly(P d, int j, int l, Tw wk1r, Tw wk1i, Tw wk2r, Tw wk2i, Tw wk3r, Tw wk3i)
+[[gnu::always_inline]] inline void twiddledButterfly(P d, int j, int l, Tw wk1r, Tw wk1i, Tw wk2r, Tw wk2i, Tw wk3r,
+                                                     Tw wk3i)
 {
     using T = typename P::Value;
     const int j1 = j + l, j2 = j1 + l, j3 = j2 + l;
@@ -417,6 +419,11 @@ template <bool Conjugate, typename P>
 void runStage(int n, int stage, P d, const float* w)
 {
     const int count = stageCount(n);
+    if (stage == 0 && count > 1)
+    {
+        middleStage(n, 2, d, w);  // the span as a constant: the compiler specialises this stage
+        return;
+    }
     if (stage < count - 1)
     {
         middleStage(n, stageSpan(stage), d, w);
