@@ -100,26 +100,11 @@ void toneStackProcess(ToneStack& stack, float* samples, int count)
 
     if (n == 4)
     {
-        // The same sums with the last three inputs and outputs kept in registers, so that each
-        // output feeds the next sample without a round trip through memory.
-        const float b0 = b[0], b1 = b[1], b2 = b[2], b3 = b[3], a1 = a[1], a2 = a[2], a3 = a[3];
-        float x1 = X[3], x2 = X[2], x3 = X[1];
-        float y1 = Y[3], y2 = Y[2], y3 = Y[1];
+        // The same sums with the last inputs and outputs kept in registers, so that each output
+        // feeds the next sample without a round trip through memory.
+        ToneStackRun run(stack);
         for (int i = 0; i < count; ++i)
-        {
-            const float x0 = X[4 + i];
-            float acc = b0 * x0;
-            acc = acc + ((b1 * x1) - (a1 * y1));
-            acc = acc + ((b2 * x2) - (a2 * y2));
-            acc = acc + ((b3 * x3) - (a3 * y3));
-            Y[4 + i] = acc;
-            x3 = x2;
-            x2 = x1;
-            x1 = x0;
-            y3 = y2;
-            y2 = y1;
-            y1 = acc;
-        }
+            Y[4 + i] = run(X[4 + i]);
     }
     else
     {
