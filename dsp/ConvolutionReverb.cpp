@@ -14,8 +14,8 @@ namespace
 {
 inline int32_t partitionCount(const ConvolutionReverb& s) { return s.impulseLength / s.partitionLength + 1; }
 
-// Neighbouring butterflies side by side in a split-layout transform: one at a time in the plain
-// form, in the lanes of the selected routines otherwise.
+// The lanes of the selected routines: one (the plain form), four (SSE2) or eight (AVX). A
+// split-layout transform runs that many neighbouring butterflies side by side.
 int splitTransformWidth()
 {
     const DspRoutines routines = dspSelectedRoutines();
@@ -123,10 +123,9 @@ void addPartitionProduct(ConvolutionReverb& s, int32_t p, int32_t offset)
 // The lane width for this call: 8 or 4, or 0 when the plain form runs.
 int32_t laneWidth(const ConvolutionReverb& s)
 {
-    const DspRoutines routines = dspSelectedRoutines();
-    if (routines == DspRoutines::plain || s.fftSize < 4)
+    const int32_t width = splitTransformWidth();
+    if (width == 1 || s.fftSize < 4)
         return 0;
-    const int32_t width = routines == DspRoutines::fast && complexFftEightLanesAvailable() ? 8 : 4;
     // W lanes use W times the product buffer of the plain form; the W - 1 extra stay within
     // 768 KB, so that the lanes add little to an instance's resident memory.
     const int64_t spectrum = 2 * static_cast<int64_t>(s.fftSize);
@@ -388,14 +387,13 @@ void quantiseAccumulator(ConvolutionReverb& s, int32_t from, int32_t to)
         acc[i] = quantiseState(acc[i]);
 }
 
-// The step's work in rough units of one scalar pass over E points: what the completing call does
-// besides the additions (the forward transform and the hand-over), a lane pass (a piece of a
-// batch) and one addition.
-int32_t lanePassWork(int32_t width) { return width == 8 ? 6 : width == 4 ? 3 : 2; }
-constexpr int32_t kAdditionWork = 1;
-
+// The step's work, in rough units of half a pass of one split-layout transform over E points:
+// what the completing call does before the step's work (taking the step in, the hand-over of f
+// entries), a piece of the forward transform, a piece of a batch and one addition.
 int32_t completingCallWork(const ConvolutionReverb& s) { return 1 + s.impulseLength / (2 * s.fftSize); }
 constexpr int32_t kScalarPassWork = 2;
+int32_t lanePassWork(int32_t width) { return width == 8 ? 6 : width == 4 ? 3 : 2; }
+constexpr int32_t kAdditionWork = 1;
 
 int32_t stepWork(const ConvolutionReverb& s, int32_t W)
 {
