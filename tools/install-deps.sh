@@ -13,8 +13,8 @@ packages=(
   fontconfig-config fonts-dejavu-core fonts-liberation
   # tests and benchmarks; a virtual X server for the test that opens the real cabinet menu
   libgtest-dev libbenchmark-dev libfftw3-dev xvfb xauth
-  # regeneration check of the designed cabinet tables
-  python3 python3-numpy python3-scipy
+  # regeneration check of the designed cabinet tables; the plots of docs/audio-data.md
+  python3 python3-numpy python3-scipy python3-matplotlib
   # LV2 bundle validation (lv2_validate and the schemas, sord_validate)
   lv2-dev sordi
   # sanitizer and fuzzer runtimes for the clang fuzz build

@@ -137,6 +137,12 @@ def peak2(hz, db, q):
 
 BUTTERWORTH6_Q = (0.5176381, 0.7071068, 1.9318517)
 
+# Notches placed by hand: model -> centres (Hz) in place of the drawn ones, depth and width still
+# drawn. Model 2's drawn notch (2.4 kHz) lands on the skirt of its break-up peak at 2.26 kHz,
+# which fills it to -8 dB; at 2 kHz, between that peak and the dip at 1.86 kHz, it keeps its
+# depth.
+NOTCH_CENTRES = {2: (2000.0,)}
+
 
 def breakup(m, count, notches):
     """Cone break-up: count narrow peaks and dips spread over 1 to 6 kHz and a few deeper notches,
@@ -151,6 +157,8 @@ def breakup(m, count, notches):
         sign = -sign if rng.random() < 0.8 else sign
     for k in range(notches):
         centre = 1500 * (5500 / 1500) ** ((k + 0.25 + 0.5 * rng.random()) / notches)
+        if m in NOTCH_CENTRES:
+            centre = NOTCH_CENTRES[m][k]
         shapes.append(peak2(centre, -(11.0 + 3.0 * rng.random()), 14.0 + 6.0 * rng.random()))
     return shapes
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "AudioTables.h"
+#include "SpringTank.h"
 
 namespace
 {
@@ -364,15 +365,18 @@ void fft(std::vector<std::complex<double>>& a, bool inverse)
     }
 }
 
-// Reverberation time of the spring tank at frequency f: the coil's losses grow with frequency,
-// so the tank darkens as it decays (0.62 times the 500 Hz time at 4 kHz).
-double springT60(double f) { return 1.7 / (1.0 + (f / 4000.0) * (f / 4000.0)); }
+// Reverberation time of the spring tank at frequency f (of its wash, and of its echoes before
+// they lose their coherence): the coils' losses grow with frequency, so the tank darkens as it
+// decays.
+double springT60(double f) { return 1.7 / (1.0 + (f / 3500.0) * (f / 3500.0)); }
 
-// The diffuse wash of the tank: the many reflections at the coils' joints and the echoes of the
-// springs' torsional and longitudinal waves that soon overlap. Gaussian grains at Poisson times
-// with Gaussian amplitudes, in seconds and hertz so that both rates render the same signal. The
-// level below 1 kHz decays with springT60; each grain's bandwidth narrows with time, so that
-// every frequency decays exponentially, and faster the higher it is.
+// The diffuse wash of the tank: the waves that the coils' small irregularities scatter out of
+// the echoes, and the echoes of the springs' other wave types. It builds up behind the first
+// echoes, from sparse grains 30 dB down at 20 ms to its full density and level at 250 ms, and is
+// darker than the echoes that feed it. Gaussian grains at Poisson times with Gaussian
+// amplitudes, in seconds and hertz so that both rates render the same signal. The level below
+// 1 kHz decays with springT60; each grain's bandwidth narrows with time, so that every frequency
+// decays exponentially, and faster the higher it is.
 std::vector<double> renderSpringWash(const ImpulseSpec& spec, double timeShift)
 {
     const double rate = spec.rate;
@@ -383,22 +387,23 @@ std::vector<double> renderSpringWash(const ImpulseSpec& spec, double timeShift)
     const double t60Low = springT60(0.0);
     const double extraDbPerSecondAt4k = 60.0 / springT60(4000.0) - 60.0 / t60Low;
     const double b = extraDbPerSecondAt4k / (10.0 * std::log10(std::exp(1.0)) * 4000.0 * 4000.0);
-    const double a = 1.0 / (7000.0 * 7000.0);
-    const double density = 12000.0;
-    const double level = 0.125;  // rms at the wash's onset, relative to the pulse's peak
+    const double a = 1.0 / (3500.0 * 3500.0);
+    const double level = 0.022;  // rms once built up (decay aside), relative to the pulse's peak
+    auto built = [](double t) { return smoothStep(0.02, 0.25, t); };
+    auto density = [&](double t) { return 12000.0 * (0.1 + 0.9 * built(t)); };
     Random rng{ 0x5EED0002ull };
     const double end = double(n) / rate;
     for (double t = 0.0;;)
     {
-        t += -std::log(1.0 - rng.uniform()) / density;
+        t += -std::log(1.0 - rng.uniform()) / density(t);
         if (t >= end)
             break;
         const double sigmaF = 1.0 / std::sqrt(a + b * t);  // grain spectrum exp(-f^2 / (2 sigmaF^2))
         const double sigmaT = 1.0 / (2.0 * kPi * sigmaF);
-        const double onset = smoothStep(0.012, 0.045, t);
+        const double onset = smoothStep(0.01, 0.02, t) * (0.03 + 0.97 * built(t));
         // Grains' low-frequency spectral level stays constant as they narrow in time.
         const double amplitude = level * onset * std::pow(10.0, -3.0 * t / t60Low)
-            / std::sqrt(density * sigmaT * std::sqrt(kPi) * 2.0 * kPi * sigmaF * sigmaT) * rng.gaussian();
+            / std::sqrt(density(t) * sigmaT * std::sqrt(kPi) * 2.0 * kPi * sigmaF * sigmaT) * rng.gaussian();
         const double centre = (t + timeShift) * rate;
         const int lo = std::max(0, int(std::ceil(centre - 5.0 * sigmaT * rate)));
         const int hi = std::min(n - 1, int(std::floor(centre + 5.0 * sigmaT * rate)));
@@ -413,11 +418,13 @@ std::vector<double> renderSpringWash(const ImpulseSpec& spec, double timeShift)
 
 // Type 2: a spring tank of about 1.9 s. Built as a spectrum and sampled by an inverse FFT, so
 // both rates see the same band-limited signal. A short transducer pulse (the peak, 2 ms in) is
-// followed by the echoes of three springs travelling back and forth, and by the tank's diffuse
-// wash. The springs are dispersive: the group delay of each pass grows with frequency, so every
-// echo is a rising chirp that spreads further on each round trip - the "drip". The round trips
-// of each spring vary a little in length, as a hand-wound coil's do, so the echoes do not beat
-// at one flutter rate. The tank passes about 90 Hz to 4.3 kHz.
+// followed by the echoes of the three springs of SpringTank.h travelling back and forth, and by
+// the tank's diffuse wash. The springs are dispersive: the group delay of each pass grows with
+// frequency, so every echo is a rising chirp that spreads further on each round trip - the
+// "drip". The springs' lengths are far enough apart that their first three echoes stand apart
+// at every frequency. The echoes lose their coherence into the wash the longer they travel,
+// high frequencies first, so the early tank is echoes and the late tank wash. The tank passes
+// about 90 Hz to 4.3 kHz.
 Table renderSpring(const ImpulseSpec& spec)
 {
     const double rate = spec.rate;
@@ -431,33 +438,12 @@ Table renderSpring(const ImpulseSpec& spec)
         const double low = std::exp(-std::pow(f / 4300.0, 6.0));
         return high * low;
     };
-    struct Spring
-    {
-        double delay;       // one-way group delay at low frequencies, s
-        double dispersion;  // extra group delay per pass at 1 kHz, relative to the delay
-        double gain;
-    };
-    const Spring springs[3] = { { 0.0310, 0.070, 0.22 }, { 0.0367, 0.055, 0.19 }, { 0.0433, 0.062, 0.16 } };
+    // Each spring's echo level, relative to the transducer pulse.
+    const double gains[kSpringCount] = { 1.8, 1.6, 1.35 };
+    // After travelling for t seconds the echoes keep exp(-(t / coherence)^2) of their amplitude;
+    // the coherence time is 0.7 s at low frequencies and shorter above 2 kHz.
+    auto coherence = [](double f) { return 0.7 / std::sqrt(1.0 + (f / 2000.0) * (f / 2000.0)); };
     const double end = double(n) / rate;
-
-    // Each spring's round trips, drawn once in seconds: the same for both rates.
-    struct Echo
-    {
-        const Spring* spring;
-        int passes;    // one-way passes so far (odd)
-        double extra;  // accumulated deviation of the arrival from passes * delay, s
-    };
-    std::vector<Echo> echoes;
-    Random rng{ 0x5EED0003ull };
-    for (const Spring& s : springs)
-    {
-        double extra = 0.0;
-        for (int pass = 1; pulseTime + pass * s.delay + extra < end; pass += 2)
-        {
-            echoes.push_back({ &s, pass, extra });
-            extra += 2.0 * s.delay * 0.12 * (rng.uniform() - 0.5);
-        }
-    }
 
     auto pulse = [&](double f) { return 0.9 * band(f) * std::exp(-std::pow(f / 4000.0, 2.0)); };
     // The wash joins in the spectrum so that it passes the tank's band like the echoes. Its level
@@ -482,17 +468,22 @@ Table renderSpring(const ImpulseSpec& spec)
         // Zero-phase transducer pulse, centred on the peak sample.
         std::complex<double> h =
             0.9 * std::exp(-std::pow(f / 4000.0, 2.0)) * std::polar(1.0, -2.0 * kPi * f * pulseTime);
-        for (const Echo& e : echoes)
+        for (int s = 0; s < kSpringCount; ++s)
         {
-            const Spring& s = *e.spring;
+            const double delay = kSpringOneWayDelays[s];
             // Group delay of one pass: delay * (1 + dispersion * (f / 1 kHz)^1.5); the losses per
             // pass make every frequency decay with springT60 along its own (slower) arrival times.
-            const double groupDelay = s.delay * (1.0 + s.dispersion * std::pow(f / 1000.0, 1.5));
+            const double groupDelay = delay * (1.0 + kSpringDispersion * std::pow(f / 1000.0, 1.5));
             const double phasePerPass =
-                2.0 * kPi * s.delay * (f + s.dispersion * std::pow(f, 2.5) / (2.5 * std::pow(1000.0, 1.5)));
+                2.0 * kPi * delay * (f + kSpringDispersion * std::pow(f, 2.5) / (2.5 * std::pow(1000.0, 1.5)));
             const double lossPerPass = std::pow(10.0, -3.0 * groupDelay / springT60(f));
-            const double amplitude = s.gain * std::pow(lossPerPass, e.passes) * ((e.passes / 2) % 2 ? -1.0 : 1.0);
-            h += amplitude * std::polar(1.0, -2.0 * kPi * f * (pulseTime + e.extra) - e.passes * phasePerPass);
+            for (int passes = 1; pulseTime + passes * delay < end; passes += 2)
+            {
+                const double coherenceLoss = passes * groupDelay / coherence(f);
+                const double amplitude = gains[s] * std::pow(lossPerPass, passes)
+                    * std::exp(-coherenceLoss * coherenceLoss) * ((passes / 2) % 2 ? -1.0 : 1.0);
+                h += amplitude * std::polar(1.0, -2.0 * kPi * f * pulseTime - passes * phasePerPass);
+            }
         }
         h += wash[k];
         spectrum[k] = b * h;

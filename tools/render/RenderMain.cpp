@@ -1,7 +1,8 @@
-// Renders a plucked-string riff through the installed plug-in and writes the result as a WAV file.
+// Renders a plucked-string riff, or the first channel of a WAV file, through the installed
+// plug-in and writes the result as a WAV file.
 //
 //   brondavell_render [--format vst3|lv2] [--plugin BUNDLE] [--out FILE.wav] [--rate HZ]
-//                     [--block N] [--set ID=NORMALISED ...]
+//                     [--block N] [--set ID=NORMALISED ...] [--input FILE.wav]
 
 #include "PluginHost.h"
 
@@ -11,6 +12,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -19,7 +21,7 @@ namespace
 {
 const char* const kUsage =
     "usage: brondavell_render [--format vst3|lv2] [--plugin BUNDLE] [--out FILE.wav] [--rate HZ]\n"
-    "                         [--block N] [--set ID=NORMALISED ...]\n";
+    "                         [--block N] [--set ID=NORMALISED ...] [--input FILE.wav]\n";
 
 struct Options
 {
@@ -29,6 +31,7 @@ struct Options
     double rate = 48000.0;
     int block = 512;
     std::vector<std::pair<juce::String, float>> settings;
+    juce::String input;  // empty: the generated riff
 };
 
 // The whole text as a number, or nothing.
@@ -90,6 +93,8 @@ bool parseArguments(const juce::StringArray& args, Options& options, juce::Strin
             }
             options.block = static_cast<int>(*block);
         }
+        else if (flag == "--input")
+            options.input = value;
         else if (flag == "--set")
         {
             const auto id = value.upToFirstOccurrenceOf("=", false, false);
@@ -107,6 +112,29 @@ bool parseArguments(const juce::StringArray& args, Options& options, juce::Strin
             return false;
         }
     }
+    return true;
+}
+
+// The first channel of a WAV file recorded at the render rate; false with the reason otherwise.
+bool readClip(const juce::File& file, double rate, juce::AudioBuffer<float>& clip, juce::String& error)
+{
+    auto stream = file.createInputStream();  // null for a missing file, which the reader must not get
+    juce::WavAudioFormat wav;
+    std::unique_ptr<juce::AudioFormatReader> reader(stream == nullptr ? nullptr
+                                                                      : wav.createReaderFor(stream.release(), true));
+    if (reader == nullptr)
+    {
+        error = "cannot read " + file.getFullPathName() + " as a WAV file";
+        return false;
+    }
+    if (reader->sampleRate != rate)
+    {
+        error = file.getFullPathName() + " is at " + juce::String(reader->sampleRate) + " Hz, not at the --rate "
+            + juce::String(rate);
+        return false;
+    }
+    clip.setSize(1, static_cast<int>(reader->lengthInSamples));
+    reader->read(&clip, 0, clip.getNumSamples(), 0, true, false);
     return true;
 }
 
@@ -136,6 +164,14 @@ int main(int argc, char* argv[])
     if (!parseArguments(args, options, error))
     {
         std::cerr << "brondavell_render: " << error << "\n" << kUsage;
+        return 2;
+    }
+    juce::AudioBuffer<float> clip;
+    if (options.input.isEmpty())
+        clip = brondavell::host::makePluckedRiff(options.rate, 8.0);
+    else if (!readClip(juce::File::getCurrentWorkingDirectory().getChildFile(options.input), options.rate, clip, error))
+    {
+        std::cerr << "brondavell_render: " << error << "\n";
         return 2;
     }
 
@@ -172,7 +208,6 @@ int main(int argc, char* argv[])
     monoToStereo.outputBuses.add(juce::AudioChannelSet::stereo());
     plugin->setBusesLayout(monoToStereo);
     plugin->prepareToPlay(rate, blockSize);
-    const auto clip = brondavell::host::makePluckedRiff(rate, 8.0);
     const auto result = brondavell::host::renderThrough(*plugin, clip, blockSize);
     plugin->releaseResources();
 
