@@ -124,6 +124,8 @@ TEST(WrapperStateTest, Vst3ComponentStatesTheWrapperCannotTakeChangeNothing)
         { "the size field one byte beyond the block", componentState(sound, privateData, fits + 1), false, false },
         { "the size field one byte short", componentState(sound, privateData, privateData.size() - 1), false, false },
         { "only the size field and the marker", littleEndian(0, 8) + kMarker, false, false },
+        { "a size field beyond a block shorter than a trailer", Bytes{ 'x' } + littleEndian(5, 8) + kMarker, false,
+          false },
         { "a child count of 2^31 - 1", componentState(sound, manyChildren, manyChildren.size()), false, false },
         { "the bypass flag as an integer", componentState(sound, bypassAsInteger, bypassAsInteger.size()), false,
           false },
