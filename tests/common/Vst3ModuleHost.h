@@ -20,6 +20,7 @@ public:
     Vst3ModuleHost(const Vst3ModuleHost&) = delete;
     Vst3ModuleHost& operator=(const Vst3ModuleHost&) = delete;
 
+    // The calls' results (tresult: 0 is kResultOk, 1 kResultFalse).
     struct StateResults
     {
         int32_t component, controllerComponentState, controllerState;
