@@ -1,0 +1,96 @@
+#pragma once
+// The audio thread's blocks timed while state restores land. One thread plays blocks at their
+// real pace: fill(firstSample) writes the next block's input, untimed, then play() processes it
+// under whatever lock the host holds around a block, timed with the wait for that lock. The
+// calling thread meanwhile runs restore(i) for each restore, timed, with pause() after each.
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <thread>
+#include <vector>
+
+namespace brondavell::bench
+{
+using Clock = std::chrono::steady_clock;
+
+inline double millisecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+inline double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+struct RestoreTimings
+{
+    std::vector<double> blocks, restores;  // milliseconds
+};
+
+// warmUp runs on the calling thread once 100 blocks have played, before anything is timed.
+template <typename Fill, typename Play, typename Restore, typename Pause>
+RestoreTimings timeBlocksWhileRestoring(double rate, int block, int restores, Fill fill, Play play,
+                                        const std::function<void()>& warmUp, Restore restore, Pause pause)
+{
+    std::atomic<bool> stop{ false }, measuring{ false };
+    std::atomic<long> blocksPlayed{ 0 };
+    RestoreTimings timings;
+    timings.blocks.reserve(1 << 20);
+    std::thread audio([&] {
+        const auto period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(block / rate));
+        auto deadline = Clock::now();
+        for (long sample = 0; !stop.load(); sample += block)
+        {
+            fill(sample);
+            const auto start = Clock::now();
+            play();
+            const double ms = millisecondsSince(start);
+            if (measuring.load())
+                timings.blocks.push_back(ms);
+            ++blocksPlayed;
+            deadline += period;
+            std::this_thread::sleep_until(deadline);
+        }
+    });
+
+    while (blocksPlayed.load() < 100)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    warmUp();
+    measuring = true;
+    for (int i = 0; i < restores; ++i)
+    {
+        const auto start = Clock::now();
+        restore(i);
+        timings.restores.push_back(millisecondsSince(start));
+        pause();
+    }
+    stop = true;
+    audio.join();
+    return timings;
+}
+
+inline void printRestoreTimings(const char* what, const RestoreTimings& t, double rate, int block)
+{
+    auto blocks = t.blocks;
+    std::printf("%s (%.0f kHz, %d-sample blocks, %zu restores, %zu blocks):\n", what, rate / 1000.0, block,
+                t.restores.size(), blocks.size());
+    std::printf("  audio block median %.3f ms, worst %.3f ms (budget %.3f ms)\n", median(blocks),
+                blocks.empty() ? 0.0 : *std::max_element(blocks.begin(), blocks.end()), 1000.0 * block / rate);
+    std::printf("  restore median %.3f ms, worst %.3f ms\n", median(t.restores),
+                t.restores.empty() ? 0.0 : *std::max_element(t.restores.begin(), t.restores.end()));
+    const auto over = std::count_if(blocks.begin(), blocks.end(), [](double ms) { return ms > 1.0; });
+    std::printf("  blocks over 1 ms: %ld (a restore thread that the system suspends while it holds the lock\n"
+                "  stretches a block too: on a busy machine compare several runs)\n",
+                static_cast<long>(over));
+    std::sort(blocks.begin(), blocks.end(), std::greater<>());
+    std::printf("  slowest blocks:");
+    for (size_t i = 0; i < 8 && i < blocks.size(); ++i)
+        std::printf(" %.3f", blocks[i]);
+    std::printf(" ms\n");
+}
+}
