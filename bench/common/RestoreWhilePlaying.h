@@ -1,12 +1,15 @@
 #pragma once
 // The audio thread's blocks timed while state restores land. One thread plays blocks at their
-// real pace: fill(firstSample) writes the next block's input, untimed, then play() processes it
-// under whatever lock the host holds around a block, timed with the wait for that lock. The
-// calling thread meanwhile runs restore(i) for each restore, timed, with pause() after each.
+// real pace: it writes a test tone into the block's input, untimed, then play() processes the
+// block under whatever lock the host holds around a block, timed with the wait for that lock.
+// The calling thread meanwhile restores the states in turn with restore(state), timed, with
+// pause() after each. Neither the first 100 blocks nor a first restore of each state (the first
+// touch of the engine's memory for each configuration) are timed.
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <thread>
@@ -32,10 +35,9 @@ struct RestoreTimings
     std::vector<double> blocks, restores;  // milliseconds
 };
 
-// warmUp runs on the calling thread once 100 blocks have played, before anything is timed.
-template <typename Fill, typename Play, typename Restore, typename Pause>
-RestoreTimings timeBlocksWhileRestoring(double rate, int block, int restores, Fill fill, Play play,
-                                        const std::function<void()>& warmUp, Restore restore, Pause pause)
+template <typename State, typename Play, typename Restore, typename Pause>
+RestoreTimings timeBlocksWhileRestoring(double rate, int block, int restores, float* input, Play play,
+                                        const std::vector<State>& states, Restore restore, Pause pause)
 {
     std::atomic<bool> stop{ false }, measuring{ false };
     std::atomic<long> blocksPlayed{ 0 };
@@ -46,7 +48,8 @@ RestoreTimings timeBlocksWhileRestoring(double rate, int block, int restores, Fi
         auto deadline = Clock::now();
         for (long sample = 0; !stop.load(); sample += block)
         {
-            fill(sample);
+            for (int i = 0; i < block; ++i)
+                input[i] = 0.2f * std::sin(static_cast<float>((sample + i) % 48000) * 0.0144f);
             const auto start = Clock::now();
             play();
             const double ms = millisecondsSince(start);
@@ -60,12 +63,13 @@ RestoreTimings timeBlocksWhileRestoring(double rate, int block, int restores, Fi
 
     while (blocksPlayed.load() < 100)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    warmUp();
+    for (const auto& state : states)
+        restore(state);
     measuring = true;
     for (int i = 0; i < restores; ++i)
     {
         const auto start = Clock::now();
-        restore(i);
+        restore(states[static_cast<size_t>(i) % states.size()]);
         timings.restores.push_back(millisecondsSince(start));
         pause();
     }

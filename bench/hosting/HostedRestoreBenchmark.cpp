@@ -74,28 +74,18 @@ double restoreWhilePlaying(Format format)
     juce::AudioBuffer<float> buffer(std::max(channels, 1), kBlock);
     buffer.clear();
     const auto states = savedStates(*plugin, buffer, 8);
-    const auto restore = [&](const juce::MemoryBlock& state) {
-        plugin->setStateInformation(state.getData(), static_cast<int>(state.getSize()));
-    };
-
     juce::MidiBuffer midi;
     const auto timings = brondavell::bench::timeBlocksWhileRestoring(
-        kRate, kBlock, kRestores,
-        [&](long first) {
-            for (int i = 0; i < kBlock; ++i)
-                buffer.setSample(0, i, 0.2f * std::sin(static_cast<float>((first + i) % 48000) * 0.0144f));
-        },
+        kRate, kBlock, kRestores, buffer.getWritePointer(0),
         [&] {
             const juce::ScopedLock lock(plugin->getCallbackLock());
             plugin->processBlock(buffer, midi);
         },
-        // Not timed: a first restore of each state (the first touch of the engine's memory for
-        // each configuration).
-        [&] {
-            for (const auto& state : states)
-                restore(state);
+        states,
+        [&](const juce::MemoryBlock& state) {
+            plugin->setStateInformation(state.getData(), static_cast<int>(state.getSize()));
         },
-        [&](int i) { restore(states[static_cast<size_t>(i) % states.size()]); }, [] { pumpMessages(3); });
+        [] { pumpMessages(3); });
     brondavell::bench::printRestoreTimings((std::string(name) + " restores while playing, in JUCE's host").c_str(),
                                            timings, kRate, kBlock);
     plugin->releaseResources();

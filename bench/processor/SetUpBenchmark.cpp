@@ -169,29 +169,18 @@ void restoreWhilePlaying()
     processor->setPlayConfigDetails(1, 2, rate, block);
     processor->prepareToPlay(rate, block);
     const auto states = restoreStates(8);
-    const auto restore = [&](const juce::MemoryBlock& blob) {
-        processor->setStateInformation(blob.getData(), static_cast<int>(blob.getSize()));
-    };
-
     juce::AudioBuffer<float> buffer(2, block);
     juce::MidiBuffer midi;
     const auto timings = brondavell::bench::timeBlocksWhileRestoring(
-        rate, block, restores,
-        [&](long first) {
-            for (int i = 0; i < block; ++i)
-                buffer.setSample(0, i, 0.2f * std::sin(static_cast<float>((first + i) % 48000) * 0.0144f));
-        },
+        rate, block, restores, buffer.getWritePointer(0),
         [&] {
             const juce::ScopedLock lock(processor->getCallbackLock());
             processor->processBlock(buffer, midi);
         },
-        // Not timed: the first block's reverb set-up, and a first restore of each state (the first
-        // touch of the engine's memory for each configuration).
-        [&] {
-            for (const auto& blob : states)
-                restore(blob);
+        states,
+        [&](const juce::MemoryBlock& blob) {
+            processor->setStateInformation(blob.getData(), static_cast<int>(blob.getSize()));
         },
-        [&](int i) { restore(states[static_cast<size_t>(i) % states.size()]); },
         [] { std::this_thread::sleep_for(std::chrono::milliseconds(3)); });
     brondavell::bench::printRestoreTimings("restore while playing", timings, rate, block);
 }
