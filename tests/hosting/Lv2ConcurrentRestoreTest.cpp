@@ -2,8 +2,10 @@
 // restore while the audio thread plays. Here restores reach the built LV2's state interface on
 // one thread while another runs blocks that carry the host's parameter changes, which the client
 // applies on that thread. Under ThreadSanitizer (label "threads") any data race between the two
-// fails the test; in every build each restore's values are reported afterwards.
+// fails the test; in every build each restore's values are reported afterwards. A second test
+// checks that JUCE's LV2 host reads the declaration and restores without its audio lock.
 #include "Lv2ModuleHost.h"
+#include "PluginHost.h"
 
 #include <juce_core/juce_core.h>
 
@@ -12,6 +14,7 @@
 #include <lv2/atom/atom.h>
 
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -69,5 +72,33 @@ TEST(Lv2ConcurrentRestoreTest, RestoresBesideRunningBlocks)
     // The last restore (bassClean 0.75) is what the next block reports.
     host.run(64);
     EXPECT_EQ(host.reported().at(bassClean), 0.75f);
+}
+
+// JUCE's LV2 host leaves its audio lock alone around a restore only when the bundle declares the
+// thread-safe restore: a restore made while another thread holds that lock returns meanwhile.
+TEST(HostedLv2RestoreTest, JucesHostRestoresWithoutHoldingItsAudioLock)
+{
+    juce::String error;
+    auto plugin = brondavell::host::loadPlugin(brondavell::host::Format::lv2, juce::File(BRONDAVELL_LV2_BUNDLE),
+                                               48000.0, 64, error);
+    ASSERT_NE(plugin, nullptr) << error;
+    juce::MemoryBlock state;
+    plugin->getStateInformation(state);
+
+    std::atomic<bool> locked{ false }, restored{ false }, restoredWhileLocked{ false };
+    std::thread holder([&] {
+        const juce::ScopedLock lock(plugin->getCallbackLock());
+        locked = true;
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!restored.load() && std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        restoredWhileLocked = restored.load();
+    });
+    while (!locked.load())
+        std::this_thread::yield();
+    plugin->setStateInformation(state.getData(), static_cast<int>(state.getSize()));
+    restored = true;
+    holder.join();
+    EXPECT_TRUE(restoredWhileLocked);
 }
 }
