@@ -36,8 +36,9 @@ juce_add_plugin(Brondavell
 
 # Two of the framework's plug-in wrappers are mended: the wrapper source is copied into the build
 # tree with a patch of cmake/patches/ applied (each says what it mends and why) and compiled in
-# place of the installed one, which stays as Debian ships it. The copy finds its relative includes
-# next to the original.
+# place of the installed one, which stays as Debian ships it. A patch must apply exactly (no fuzz),
+# so a changed framework source stops the build instead of taking a misplaced mend. The copy finds
+# its relative includes next to the original.
 find_program(BRONDAVELL_PATCH_PROGRAM patch REQUIRED)
 function(brondavell_mend_wrapper format wrapper patchFile outVar)
   set(original ${JUCE_MODULES_DIR}/juce_audio_plugin_client/${wrapper})
@@ -46,7 +47,7 @@ function(brondavell_mend_wrapper format wrapper patchFile outVar)
   get_filename_component(originalDir ${original} DIRECTORY)
   add_custom_command(OUTPUT ${mended}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${mendedDir}
-    COMMAND ${BRONDAVELL_PATCH_PROGRAM} --quiet --batch --reject-file=- --output=${mended}
+    COMMAND ${BRONDAVELL_PATCH_PROGRAM} --quiet --batch --fuzz=0 --reject-file=- --output=${mended}
             --input=${PROJECT_SOURCE_DIR}/cmake/patches/${patchFile} ${original}
     DEPENDS ${original} ${PROJECT_SOURCE_DIR}/cmake/patches/${patchFile}
     COMMENT "Mending ${wrapper}"
