@@ -75,21 +75,15 @@ double restoreWhilePlaying(Format format)
     buffer.clear();
     const auto states = savedStates(*plugin, buffer, 8);
     juce::MidiBuffer midi;
-    const auto timings = brondavell::bench::timeBlocksWhileRestoring(
-        kRate, kBlock, kRestores, buffer.getWritePointer(0),
-        [&] {
-            const juce::ScopedLock lock(plugin->getCallbackLock());
-            plugin->processBlock(buffer, midi);
-        },
-        states,
+    const double worstBlock = brondavell::bench::reportRestoresWhilePlaying(
+        (std::string(name) + " restores while playing, in JUCE's host").c_str(), kRate, kBlock, kRestores,
+        buffer.getWritePointer(0), plugin->getCallbackLock(), [&] { plugin->processBlock(buffer, midi); }, states,
         [&](const juce::MemoryBlock& state) {
             plugin->setStateInformation(state.getData(), static_cast<int>(state.getSize()));
         },
         [] { pumpMessages(3); });
-    brondavell::bench::printRestoreTimings((std::string(name) + " restores while playing, in JUCE's host").c_str(),
-                                           timings, kRate, kBlock);
     plugin->releaseResources();
-    return *std::max_element(timings.blocks.begin(), timings.blocks.end());
+    return worstBlock;
 }
 }
 

@@ -171,18 +171,13 @@ void restoreWhilePlaying()
     const auto states = restoreStates(8);
     juce::AudioBuffer<float> buffer(2, block);
     juce::MidiBuffer midi;
-    const auto timings = brondavell::bench::timeBlocksWhileRestoring(
-        rate, block, restores, buffer.getWritePointer(0),
-        [&] {
-            const juce::ScopedLock lock(processor->getCallbackLock());
-            processor->processBlock(buffer, midi);
-        },
-        states,
+    brondavell::bench::reportRestoresWhilePlaying(
+        "restore while playing", rate, block, restores, buffer.getWritePointer(0), processor->getCallbackLock(),
+        [&] { processor->processBlock(buffer, midi); }, states,
         [&](const juce::MemoryBlock& blob) {
             processor->setStateInformation(blob.getData(), static_cast<int>(blob.getSize()));
         },
         [] { std::this_thread::sleep_for(std::chrono::milliseconds(3)); });
-    brondavell::bench::printRestoreTimings("restore while playing", timings, rate, block);
 }
 }
 
