@@ -34,6 +34,35 @@ juce_add_plugin(Brondavell
   VST3_CATEGORIES Fx Distortion
   LV2URI ${BRONDAVELL_LV2_URI})
 
+# Two of the framework's plug-in wrappers are mended: the wrapper source is copied into the build
+# tree with a patch of cmake/patches/ applied (each says what it mends and why) and compiled in
+# place of the installed one, which stays as Debian ships it. A patch must apply exactly (no fuzz),
+# so a changed framework source stops the build instead of taking a misplaced mend. The copy finds
+# its relative includes next to the original.
+find_program(BRONDAVELL_PATCH_PROGRAM patch REQUIRED)
+function(brondavell_mend_wrapper format wrapper patchFile outVar)
+  set(original ${JUCE_MODULES_DIR}/juce_audio_plugin_client/${wrapper})
+  set(mended ${CMAKE_BINARY_DIR}/juce-mended/${wrapper})
+  get_filename_component(mendedDir ${mended} DIRECTORY)
+  get_filename_component(originalDir ${original} DIRECTORY)
+  add_custom_command(OUTPUT ${mended}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${mendedDir}
+    COMMAND ${BRONDAVELL_PATCH_PROGRAM} --quiet --batch --fuzz=0 --reject-file=- --output=${mended}
+            --input=${PROJECT_SOURCE_DIR}/cmake/patches/${patchFile} ${original}
+    DEPENDS ${original} ${PROJECT_SOURCE_DIR}/cmake/patches/${patchFile}
+    COMMENT "Mending ${wrapper}"
+    VERBATIM)
+  set_source_files_properties(${mended} PROPERTIES COMPILE_OPTIONS "-iquote;${originalDir}")
+  # The format's wrapper library compiles the module's client file for that format, which only
+  # includes the wrapper source: the mended copy takes its place.
+  get_target_property(sources juce_audio_plugin_client_${format} INTERFACE_SOURCES)
+  list(FILTER sources EXCLUDE REGEX "/juce_audio_plugin_client_${format}\\.cpp$")
+  set_target_properties(juce_audio_plugin_client_${format} PROPERTIES INTERFACE_SOURCES "${sources};${mended}")
+  set(${outVar} ${mended} PARENT_SCOPE)
+endfunction()
+brondavell_mend_wrapper(VST3 VST3/juce_VST3_Wrapper.cpp juce_VST3_Wrapper.patch brondavell_vst3_wrapper_source)
+brondavell_mend_wrapper(LV2 LV2/juce_LV2_Client.cpp juce_LV2_Client.patch brondavell_lv2_client_source)
+
 file(GLOB brondavell_plugin_sources CONFIGURE_DEPENDS
   ${PROJECT_SOURCE_DIR}/processor/*.cpp ${PROJECT_SOURCE_DIR}/editor/*.cpp)
 target_sources(Brondavell PRIVATE ${brondavell_plugin_sources})

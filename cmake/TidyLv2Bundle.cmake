@@ -19,6 +19,20 @@ while(dsp MATCHES "${switchPattern}")
     "\nplug:${id}\n\ta lv2:Parameter , lv2:Port ;\n\trdfs:label \"${label}\" ;\n\tlv2:name \"${label}\" ;\n\tlv2:symbol \"${id}\" ;\n${limits}\tlv2:portProperty lv2:enumeration , lv2:toggled ;"
     dsp "${dsp}")
 endwhile()
+# The state restore is safe beside run() (the mended LV2 client and the processor's hand-over
+# rule), so hosts may restore while playing. In LV2 a plug-in lists that feature as optional;
+# JUCE's LV2 host looks for it among the extension data instead, and holds its audio lock around
+# every restore where it is missing. Both are declared, and the term is also typed as extension
+# data so that the bundle still validates.
+if(NOT dsp MATCHES "state:threadSafeRestore")
+  string(REPLACE "\tlv2:optionalFeature\n\t\tlv2:hardRTCapable ;\n\tlv2:extensionData\n\t\tstate:interface ;\n"
+    "\tlv2:optionalFeature\n\t\tlv2:hardRTCapable ,\n\t\tstate:threadSafeRestore ;\n\tlv2:extensionData\n\t\tstate:interface ,\n\t\tstate:threadSafeRestore ;\n"
+    dsp "${dsp}")
+  if(NOT dsp MATCHES "state:threadSafeRestore")
+    message(FATAL_ERROR "TidyLv2Bundle: the plug-in's feature list in dsp.ttl has an unexpected form")
+  endif()
+  string(APPEND dsp "\nstate:threadSafeRestore\n\ta lv2:ExtensionData .\n")
+endif()
 if(NOT dsp STREQUAL original)
   file(WRITE "${BUNDLE}/dsp.ttl" "${dsp}")
 endif()

@@ -183,17 +183,16 @@ BrondavellJuceAudioProcessor::BrondavellJuceAudioProcessor() : juce::AudioProces
     addParameter(boost = new juce::AudioParameterBool("boost", "boost", false));
     addParameter(cab = new juce::AudioParameterInt("cab", "Cabinet", 1, 13, 8));
 
-    // Makes the weak-reference master's shared pointer now, on the constructing thread, so that
-    // later weak references taken on other threads only read it.
-    const juce::WeakReference<BrondavellJuceAudioProcessor> makeMaster(this);
-
     // Last: from now on every notified parameter change reaches audioProcessorParameterChanged.
     addListener(this);
 }
 
 BrondavellJuceAudioProcessor::~BrondavellJuceAudioProcessor()
 {
-    masterReference.clear();
+    {
+        const std::lock_guard<std::mutex> guard(relayoutHandle->lock);
+        relayoutHandle->processor = nullptr;
+    }
     // Deliberate, though nothing reads the engine again: it is left cleared and off.
     std::memset(reverbConvolution.accumulator, 0, sizeof(reverbConvolution.accumulator));
     reverbConvolution.ready = 0;

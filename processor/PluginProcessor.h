@@ -2,6 +2,9 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include <memory>
+#include <mutex>
+
 #include "BiquadCascade.h"
 #include "BlockResampler.h"
 #include "ConvolutionReverb.h"
@@ -132,9 +135,17 @@ private:
     // Tests read the prepared DSP state through this; nothing else uses it.
     friend struct ProcessorTestAccess;
 
-    // Lets a restore on another thread hand the editor's relayout flag to the message thread.
-    // Its shared pointer is made in the constructor, before any other thread sees the processor.
-    JUCE_DECLARE_WEAK_REFERENCEABLE(BrondavellJuceAudioProcessor)
+    // Lets a restore on another thread hand the editor's relayout flag to the message thread. The
+    // handed-over call reaches the processor only through this, under its lock; the destructor
+    // clears it under the same lock first. So the call never meets a processor that another
+    // thread is destroying (the host's restoring thread may also be the one that deletes it).
+    struct RelayoutHandle
+    {
+        explicit RelayoutHandle(BrondavellJuceAudioProcessor* owner) : processor(owner) {}
+        std::mutex lock;
+        BrondavellJuceAudioProcessor* processor;
+    };
+    const std::shared_ptr<RelayoutHandle> relayoutHandle = std::make_shared<RelayoutHandle>(this);
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(BrondavellJuceAudioProcessor)
 };

@@ -67,7 +67,8 @@ void BrondavellJuceAudioProcessor::setStateInformation(const void* data, int siz
 // On the message thread the editor is looked up and flagged at once. A restore on another thread
 // hands the flag to the message thread, where editors are created and deleted, so an editor being
 // closed meanwhile is never touched: by the time the call runs it is either still registered as
-// the active editor or gone (and a deleted processor is caught by the weak reference).
+// the active editor or gone. A processor deleted meanwhile, on any thread, is caught by the
+// relayout handle.
 void BrondavellJuceAudioProcessor::raiseEditorRelayout()
 {
     if (juce::MessageManager::existsAndIsCurrentThread())
@@ -75,8 +76,9 @@ void BrondavellJuceAudioProcessor::raiseEditorRelayout()
         raiseRelayoutFlag(*this);
         return;
     }
-    juce::MessageManager::callAsync([processor = juce::WeakReference<BrondavellJuceAudioProcessor>(this)] {
-        if (auto* alive = processor.get())
-            raiseRelayoutFlag(*alive);
+    juce::MessageManager::callAsync([handle = relayoutHandle] {
+        const std::lock_guard<std::mutex> guard(handle->lock);
+        if (handle->processor != nullptr)
+            raiseRelayoutFlag(*handle->processor);
     });
 }

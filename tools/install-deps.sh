@@ -4,8 +4,8 @@
 set -euo pipefail
 
 packages=(
-  # build
-  cmake ninja-build g++ pkg-config git
+  # build; patch applies the project's mends to copies of two framework wrapper sources
+  cmake ninja-build g++ pkg-config git patch
   # JUCE 7.0.5 (pulls in its own -dev dependencies: X11, ALSA, freetype, GL, webkit, ...)
   juce-modules-source
   # fonts: JUCE draws no text without fontconfig's configuration; fonts-dejavu-core also gives

@@ -11,6 +11,7 @@
 //                        one case (rate, host block, hqReverb 0/1, type 1/2), timed 25 times.
 // With no argument the sweep and the restores run.
 #include "PluginProcessor.h"
+#include "RestoreWhilePlaying.h"
 
 #include <algorithm>
 #include <atomic>
@@ -28,7 +29,9 @@
 
 namespace
 {
-using Clock = std::chrono::steady_clock;
+using brondavell::bench::Clock;
+using brondavell::bench::median;
+using brondavell::bench::millisecondsSince;
 
 constexpr double kRates[] = { 44100.0, 48000.0, 88200.0, 96000.0, 176400.0, 192000.0 };
 constexpr int kMaxBlock = 8192;
@@ -37,17 +40,6 @@ template <typename Parameter, typename Value>
 void setPlain(Parameter* parameter, Value plain)
 {
     parameter->setValueNotifyingHost(parameter->convertTo0to1(static_cast<float>(plain)));
-}
-
-double millisecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0.0 : values[values.size() / 2];
 }
 
 // One processor per rate and reverb setting; a block of the wanted length sets its block length,
@@ -177,70 +169,15 @@ void restoreWhilePlaying()
     processor->setPlayConfigDetails(1, 2, rate, block);
     processor->prepareToPlay(rate, block);
     const auto states = restoreStates(8);
-
-    std::atomic<bool> stop{ false }, measuring{ false };
-    std::atomic<long> blocksPlayed{ 0 };
-    std::vector<double> blockTimes;
-    blockTimes.reserve(1 << 20);
-    std::thread audio([&] {
-        juce::AudioBuffer<float> buffer(2, block);
-        juce::MidiBuffer midi;
-        const auto period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(block / rate));
-        auto deadline = Clock::now();
-        long sample = 0;
-        while (!stop.load())
-        {
-            for (int i = 0; i < block; ++i, ++sample)
-                buffer.setSample(0, i, 0.2f * std::sin(static_cast<float>(sample % 48000) * 0.0144f));
-            const auto start = Clock::now();
-            {
-                const juce::ScopedLock lock(processor->getCallbackLock());
-                processor->processBlock(buffer, midi);
-            }
-            const double ms = millisecondsSince(start);
-            if (measuring.load())
-                blockTimes.push_back(ms);
-            ++blocksPlayed;
-            deadline += period;
-            std::this_thread::sleep_until(deadline);
-        }
-    });
-
-    // Not measured: the first block's reverb set-up, and a first restore of each state (the first
-    // touch of the engine's memory for each configuration).
-    while (blocksPlayed.load() < 100)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    for (const auto& blob : states)
-        processor->setStateInformation(blob.getData(), static_cast<int>(blob.getSize()));
-    measuring = true;
-
-    std::vector<double> restoreTimes;
-    for (int i = 0; i < restores; ++i)
-    {
-        const auto& blob = states[static_cast<size_t>(i) % states.size()];
-        const auto start = Clock::now();
-        processor->setStateInformation(blob.getData(), static_cast<int>(blob.getSize()));
-        restoreTimes.push_back(millisecondsSince(start));
-        std::this_thread::sleep_for(std::chrono::milliseconds(3));
-    }
-    stop = true;
-    audio.join();
-
-    std::printf("restore while playing (48 kHz, 64-sample blocks, %d restores, %zu blocks):\n", restores,
-                blockTimes.size());
-    std::printf("  audio block median %.3f ms, worst %.3f ms (budget %.3f ms)\n", median(blockTimes),
-                *std::max_element(blockTimes.begin(), blockTimes.end()), 1000.0 * block / rate);
-    std::printf("  restore median %.3f ms, worst %.3f ms\n", median(restoreTimes),
-                *std::max_element(restoreTimes.begin(), restoreTimes.end()));
-    const auto over = std::count_if(blockTimes.begin(), blockTimes.end(), [](double ms) { return ms > 1.0; });
-    std::printf("  blocks over 1 ms: %ld (a restore thread that the system suspends while it holds the lock\n"
-                "  stretches a block too: on a busy machine compare several runs)\n",
-                static_cast<long>(over));
-    std::sort(blockTimes.begin(), blockTimes.end(), std::greater<>());
-    std::printf("  slowest blocks:");
-    for (size_t i = 0; i < 8 && i < blockTimes.size(); ++i)
-        std::printf(" %.3f", blockTimes[i]);
-    std::printf(" ms\n");
+    juce::AudioBuffer<float> buffer(2, block);
+    juce::MidiBuffer midi;
+    brondavell::bench::reportRestoresWhilePlaying(
+        "restore while playing", rate, block, restores, buffer.getWritePointer(0), processor->getCallbackLock(),
+        [&] { processor->processBlock(buffer, midi); }, states,
+        [&](const juce::MemoryBlock& blob) {
+            processor->setStateInformation(blob.getData(), static_cast<int>(blob.getSize()));
+        },
+        [] { std::this_thread::sleep_for(std::chrono::milliseconds(3)); });
 }
 }
 

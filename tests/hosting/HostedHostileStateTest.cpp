@@ -119,6 +119,18 @@ std::vector<std::pair<juce::String, juce::MemoryBlock>> hostileStates()
     return states;
 }
 
+// The LV2 host's saved Turtle document with another text as the plug-in's state string.
+juce::MemoryBlock withStateText(const juce::MemoryBlock& hostState, const juce::String& stateText)
+{
+    const auto turtle = hostState.toString();
+    const auto key = turtle.indexOf(":StateString>");
+    const auto open = turtle.indexOfChar(key, '"');
+    const auto close = turtle.indexOfChar(open + 1, '"');
+    EXPECT_TRUE(key >= 0 && open > key && close > open) << turtle;
+    const auto text = turtle.replaceSection(open + 1, close - open - 1, stateText);
+    return juce::MemoryBlock(text.toRawUTF8(), text.getNumBytesAsUTF8());
+}
+
 // The plug-in's state wrapped the way the host format stores it: the VST3 host keeps the component
 // state in an XML block, the LV2 host a Turtle document with the state as a base64 string.
 juce::MemoryBlock forHost(Format format, const juce::MemoryBlock& hostState, const juce::MemoryBlock& pluginState)
@@ -131,13 +143,7 @@ juce::MemoryBlock forHost(Format format, const juce::MemoryBlock& hostState, con
         juce::AudioProcessor::copyXmlToBinary(state, result);
         return result;
     }
-    const auto turtle = hostState.toString();
-    const auto key = turtle.indexOf(":StateString>");
-    const auto open = turtle.indexOfChar(key, '"');
-    const auto close = turtle.indexOfChar(open + 1, '"');
-    EXPECT_TRUE(key >= 0 && open > key && close > open) << turtle;
-    const auto text = turtle.replaceSection(open + 1, close - open - 1, pluginState.toBase64Encoding());
-    return juce::MemoryBlock(text.toRawUTF8(), text.getNumBytesAsUTF8());
+    return withStateText(hostState, pluginState.toBase64Encoding());
 }
 
 class HostedHostileStateTest : public ::testing::TestWithParam<Format>
@@ -183,6 +189,44 @@ TEST_P(HostedHostileStateTest, RestoresReturnInTimeAndThePluginWorksOn)
         const auto wrapped = forHost(format, saved, state);
         plugin->setStateInformation(wrapped.getData(), static_cast<int>(wrapped.getSize()));
         processOneBlock();
+    }
+
+    // The wrappers' own forms with sizes from outside the range they can take: the VST3
+    // component state with its private-data size field beyond the block, the LV2 state string
+    // with a byte count of -1 or 2^32 - 1. Each changes nothing.
+    // The component's block holds another value than the one restored before, which would show.
+    plugin->setStateInformation(wrappedSound.getData(), static_cast<int>(wrappedSound.getSize()));
+    processOneBlock();
+    std::vector<std::pair<juce::String, juce::MemoryBlock>> wrapperStates;
+    if (format == Format::vst3)
+    {
+        const std::string otherText = "<BRONDAVELLSETTINGS bassClean=\"0.75\"/>";
+        for (const uint64_t sizeField : { uint64_t{ 1 } << 31, uint64_t{ 0 } - (uint64_t{ 1 } << 20) })
+        {
+            auto component = block(otherText, static_cast<uint32_t>(otherText.size()));
+            component.append("\0\0\0\0\0\0\0\0", 8);
+            for (int shift = 0; shift < 64; shift += 8)
+            {
+                const auto byte = static_cast<uint8_t>(sizeField >> shift);
+                component.append(&byte, 1);
+            }
+            component.append("JUCEPrivateData", 15);
+            wrapperStates.emplace_back("private-data size " + juce::String(static_cast<juce::int64>(sizeField)),
+                                       forHost(format, saved, component));
+        }
+    }
+    else
+    {
+        for (const char* text : { "-1.", "-1.ABCDEFGH", "4294967295.ABCDEFGH" })
+            wrapperStates.emplace_back(text, withStateText(saved, text));
+    }
+    for (const auto& [what, state] : wrapperStates)
+    {
+        SCOPED_TRACE(what);
+        watchdog.start(what, std::chrono::seconds(5));
+        plugin->setStateInformation(state.getData(), static_cast<int>(state.getSize()));
+        processOneBlock();
+        EXPECT_EQ(bassClean->getValue(), 0.25f);
     }
 
     // A sound state still restores.

@@ -92,6 +92,26 @@ TEST(EditorFlagTest, ProcessorDeletedBeforeTheFlagArrives)
     EXPECT_FALSE(nextEditor->needsRelayout);
 }
 
+// Hosts may restore and delete the plug-in on a thread of their own while the message thread
+// delivers the flag: the delivery never meets a processor that is being destroyed.
+TEST(EditorFlagTest, ProcessorDeletedOnAnotherThreadWhileTheFlagIsDelivered)
+{
+    const auto blob = save(*makeProcessor());
+    std::atomic<bool> done{ false };
+    std::thread host([&] {
+        for (int i = 0; i < 20; ++i)
+        {
+            auto p = makeProcessor();
+            restore(*p, blob);
+        }
+        done = true;
+    });
+    while (!done.load())
+        deliverPendingMessages();
+    host.join();
+    deliverPendingMessages();
+}
+
 // Restores keep arriving on another thread while the message thread opens and closes the editor:
 // both sides make progress, every restore applies, and afterwards the flag still reaches the open
 // editor.
