@@ -73,6 +73,7 @@ private:
     void prepareReverb();
     void retuneDriveFilters(float flavor, int baseRate);
     void raiseEditorRelayout();
+    void tellHostLater(int parameterIndex);
     void beginRestore();
     void finishRestore();
 

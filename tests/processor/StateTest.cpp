@@ -135,18 +135,6 @@ TEST(StateTest, AcceptedBlocks)
     }
 }
 
-// Records every parameter change notified to the processor's listeners (hosts learn of changes
-// this way), in order.
-struct NotificationRecorder : juce::AudioProcessorListener
-{
-    void audioProcessorParameterChanged(juce::AudioProcessor*, int index, float value) override
-    {
-        notified.emplace_back(index, value);
-    }
-    void audioProcessorChanged(juce::AudioProcessor*, const ChangeDetails&) override {}
-    std::vector<std::pair<int, float>> notified;
-};
-
 // A restore sets and notifies every parameter once, in index order, with the value it now holds;
 // a missing attribute is notified with the value kept. A refused block notifies nothing.
 TEST(StateTest, RestoreNotifiesEveryParameterOnceInOrder)
