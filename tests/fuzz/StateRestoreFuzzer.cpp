@@ -40,9 +40,9 @@ locale_t cLocale = nullptr;
 
 struct Counts
 {
-    long long accepted = 0;  // blocks the reader took
+    long long accepted = 0;     // blocks the reader took
     long long readByExpat = 0;  // of those, documents expat read too
-    long long numbers = 0;  // attribute texts whose reading was compared
+    long long numbers = 0;      // attribute texts whose reading was compared
 };
 Counts counts;
 
@@ -155,10 +155,7 @@ double cLibraryReading(const std::string& text)
     return strtod_l(text.c_str() + at, nullptr, cLocale);
 }
 
-bool sameReading(double a, double b)
-{
-    return (std::isnan(a) && std::isnan(b)) || std::memcmp(&a, &b, sizeof a) == 0;
-}
+bool sameReading(double a, double b) { return (std::isnan(a) && std::isnan(b)) || std::memcmp(&a, &b, sizeof a) == 0; }
 
 // What a parameter holds after the restore's conversion of the number it read.
 float convertedLikeTheRestore(int index, double number)
@@ -186,7 +183,8 @@ void checkNumbers(std::string_view document, const std::vector<float>& before, c
     const auto& parameters = processor->getParameters();
     for (int index = 0; index < parameters.size(); ++index)
     {
-        const auto id = dynamic_cast<juce::AudioProcessorParameterWithID*>(parameters[index])->getParameterID().toStdString();
+        const auto id =
+            dynamic_cast<juce::AudioProcessorParameterWithID*>(parameters[index])->getParameterID().toStdString();
         const auto attribute = std::find_if(root->attributes.begin(), root->attributes.end(),
                                             [&id](const auto& entry) { return entry.first == id; });
         const auto i = static_cast<size_t>(index);
@@ -199,8 +197,9 @@ void checkNumbers(std::string_view document, const std::vector<float>& before, c
 
 void printCounts()
 {
-    std::fprintf(stderr, "stat::state_blocks_accepted: %lld\nstat::state_blocks_read_by_expat: %lld\n"
-                         "stat::state_numbers_compared: %lld\n",
+    std::fprintf(stderr,
+                 "stat::state_blocks_accepted: %lld\nstat::state_blocks_read_by_expat: %lld\n"
+                 "stat::state_numbers_compared: %lld\n",
                  counts.accepted, counts.readByExpat, counts.numbers);
 }
 }

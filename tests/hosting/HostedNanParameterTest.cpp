@@ -2,7 +2,7 @@
 // VST3 host hands it to the controller and to the next process call's parameter changes, the LV2
 // host sends it as the plain value of a patch:Set in the next run.
 #include "ExpectedAssertions.h"
-#include "PluginHost.h"
+#include "HostedPlugins.h"
 
 #include <gtest/gtest.h>
 
@@ -22,28 +22,6 @@ const char* const kParameterIds[] = { "preGainClean", "preGainDrive", "flavorDri
 constexpr double kRate = 48000.0;
 constexpr int kBlock = 256;
 
-std::unique_ptr<juce::AudioPluginInstance> loadPrepared(Format format)
-{
-    juce::String error;
-    const juce::File bundle(format == Format::vst3 ? BRONDAVELL_VST3_BUNDLE : BRONDAVELL_LV2_BUNDLE);
-    auto plugin = brondavell::host::loadPlugin(format, bundle, kRate, kBlock, error);
-    EXPECT_NE(plugin, nullptr) << error;
-    if (plugin != nullptr)
-        plugin->prepareToPlay(kRate, kBlock);
-    return plugin;
-}
-
-// Sets a parameter by plug-in ID (normalised value), then runs one silent block: the LV2 host
-// delivers queued changes with the next block, the VST3 host hands them to the next process call.
-void set(juce::AudioPluginInstance& plugin, const char* id, float value)
-{
-    brondavell::host::findParameter(plugin, id)->setValueNotifyingHost(value);
-    juce::AudioBuffer<float> block(juce::jmax(1, plugin.getTotalNumOutputChannels()), kBlock);
-    block.clear();
-    juce::MidiBuffer midi;
-    plugin.processBlock(block, midi);
-}
-
 // Noise through the clean channel, then the same through the drive channel, with some reverb
 // (unless the parameter under test is one of those two): channel 0 of the output.
 std::vector<float> play(juce::AudioPluginInstance& plugin, const juce::String& idUnderTest)
@@ -56,7 +34,7 @@ std::vector<float> play(juce::AudioPluginInstance& plugin, const juce::String& i
     for (const float drive : { 0.0f, 1.0f })
     {
         if (idUnderTest != "chanelDrive")
-            set(plugin, "chanelDrive", drive);
+            setParameters(plugin, { { "chanelDrive", drive } }, kBlock);
         const auto played = brondavell::host::renderThrough(plugin, noise, kBlock);
         out.insert(out.end(), played.getReadPointer(0), played.getReadPointer(0) + played.getNumSamples());
     }
@@ -81,24 +59,25 @@ TEST_P(HostedNanParameterTest, EveryParameterSoundsAsWithItsDefault)
         // hands a NaN on as it is.
         if (GetParam() == Format::lv2 && juce::String(id) == "cab")
             continue;
-        auto plugin = loadPrepared(GetParam());
-        auto twin = loadPrepared(GetParam());
+        auto plugin = loadPrepared(GetParam(), kRate, kBlock);
+        auto twin = loadPrepared(GetParam(), kRate, kBlock);
         ASSERT_NE(plugin, nullptr);
         ASSERT_NE(twin, nullptr);
         if (juce::String(id) != "reverb")
         {
-            set(*plugin, "reverb", 0.4f);
-            set(*twin, "reverb", 0.4f);
+            setParameters(*plugin, { { "reverb", 0.4f } }, kBlock);
+            setParameters(*twin, { { "reverb", 0.4f } }, kBlock);
         }
         // Both leave the default first, so that both come back to it through a change.
         const float defaultValue = brondavell::host::findParameter(*twin, id)->getDefaultValue();
         const float away = defaultValue < 0.5f ? 1.0f : 0.0f;
-        set(*plugin, id, away);
-        set(*twin, id, away);
+        setParameters(*plugin, { { id, away } }, kBlock);
+        setParameters(*twin, { { id, away } }, kBlock);
 
-        withFrameworkAssertionsFrom("juce_NormalisableRange.h",
-                                    [&] { set(*plugin, id, std::numeric_limits<float>::quiet_NaN()); });
-        set(*twin, id, defaultValue);
+        withFrameworkAssertionsFrom("juce_NormalisableRange.h", [&] {
+            setParameters(*plugin, { { id, std::numeric_limits<float>::quiet_NaN() } }, kBlock);
+        });
+        setParameters(*twin, { { id, defaultValue } }, kBlock);
 
         const auto out = play(*plugin, id);
         for (const float v : out)
