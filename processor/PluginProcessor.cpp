@@ -190,8 +190,8 @@ BrondavellJuceAudioProcessor::BrondavellJuceAudioProcessor() : juce::AudioProces
 BrondavellJuceAudioProcessor::~BrondavellJuceAudioProcessor()
 {
     {
-        const std::lock_guard<std::mutex> guard(relayoutHandle->lock);
-        relayoutHandle->processor = nullptr;
+        const std::lock_guard<std::mutex> guard(messageThreadHandle->lock);
+        messageThreadHandle->processor = nullptr;
     }
     // Deliberate, though nothing reads the engine again: it is left cleared and off.
     std::memset(reverbConvolution.accumulator, 0, sizeof(reverbConvolution.accumulator));
@@ -711,16 +711,31 @@ void BrondavellJuceAudioProcessor::retuneDriveFilters(float flavor, int baseRate
     onePoleFilterSetCutoff(driveHighPass2, static_cast<float>(high), rate);
 }
 
+// Whether a parameter holds what a host's NaN leaves in it: NaN itself in a continuous or on/off
+// parameter; in a whole-number parameter a value outside its range, as the framework's rounding
+// turns NaN into a number (0 for the usual NaN, other whole numbers for other NaNs). No other
+// value leaves the range.
+static bool holdsHostNaN(juce::AudioProcessorParameter& parameter)
+{
+    if (auto* whole = dynamic_cast<juce::AudioParameterInt*>(&parameter))
+        return whole->get() < whole->getRange().getStart() || whole->get() > whole->getRange().getEnd();
+    return std::isnan(parameter.getValue());
+}
+
 // Each reaction reads the parameter values it needs inside the callback lock, together with the
 // rewrite they feed. Reactions to changes on different threads then apply in the order they get
 // the lock, and the last one always sees the latest values: none is lost to a stale write.
 void BrondavellJuceAudioProcessor::audioProcessorParameterChanged(juce::AudioProcessor*, int parameterIndex, float)
 {
-    // A host may send a value that is not a number; the parameter would keep it, and every stage
-    // reading it would turn the signal and the filter states into NaN for good. It takes its
-    // default instead, before anything reads it.
-    if (auto* parameter = getParameters()[parameterIndex]; parameter != nullptr && std::isnan(parameter->getValue()))
+    // A host may send a value that is not a number. Kept, every stage reading it would turn the
+    // signal and the filter states into NaN for good, and `cab` would hold a number outside 1..13
+    // (0 for the usual NaN: no cabinet). The parameter takes its default instead, before anything
+    // reads it, and the host is told where it can be.
+    if (auto* parameter = getParameters()[parameterIndex]; parameter != nullptr && holdsHostNaN(*parameter))
+    {
         parameter->setValue(parameter->getDefaultValue());
+        tellHostLater(parameterIndex);
+    }
 
     const int baseRate = classifyHostRate(getSampleRate()).baseRate;
 
@@ -764,6 +779,31 @@ void BrondavellJuceAudioProcessor::audioProcessorParameterChanged(juce::AudioPro
             toneStackSetControls(driveToneStack, bassDrive->get(), mediumDrive->get(), highDrive->get());
         }
     }
+}
+
+// Tells the host the value a parameter holds now, once the host's call that changed it has
+// returned: the wrappers do not pass on a notification made while they deliver a host's change,
+// and the host may not be called back from inside its own call. Only from the message thread,
+// where posting may allocate; a change that arrives on another thread (a VST3 process call, an
+// LV2 run, a VST3 controller call on a thread that is not the message thread) may be on the audio
+// thread, and there the host keeps the value it sent.
+void BrondavellJuceAudioProcessor::tellHostLater(int parameterIndex)
+{
+    if (!juce::MessageManager::existsAndIsCurrentThread())
+        return;
+    callLaterOnMessageThread([parameterIndex](BrondavellJuceAudioProcessor& processor) {
+        if (auto* parameter = processor.getParameters()[parameterIndex])
+            parameter->setValueNotifyingHost(parameter->getValue());
+    });
+}
+
+void BrondavellJuceAudioProcessor::callLaterOnMessageThread(std::function<void(BrondavellJuceAudioProcessor&)> call)
+{
+    juce::MessageManager::callAsync([handle = messageThreadHandle, call = std::move(call)] {
+        const std::lock_guard<std::mutex> guard(handle->lock);
+        if (handle->processor != nullptr)
+            call(*handle->processor);
+    });
 }
 
 // A state restore calls beginRestore before its first parameter change and finishRestore as its

@@ -2,6 +2,7 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -76,6 +77,7 @@ private:
     void prepareReverb();
     void retuneDriveFilters(float flavor, int baseRate);
     void raiseEditorRelayout();
+    void tellHostLater(int parameterIndex);
     void beginRestore();
     void finishRestore();
 
@@ -135,17 +137,19 @@ private:
     // Tests read the prepared DSP state through this; nothing else uses it.
     friend struct ProcessorTestAccess;
 
-    // Lets a restore on another thread hand the editor's relayout flag to the message thread. The
-    // handed-over call reaches the processor only through this, under its lock; the destructor
-    // clears it under the same lock first. So the call never meets a processor that another
+    // Calls handed to the message thread (a restore's relayout flag from another thread, a host's
+    // corrected value) reach the processor only through this, under its lock; the destructor
+    // clears it under the same lock first. So such a call never meets a processor that another
     // thread is destroying (the host's restoring thread may also be the one that deletes it).
-    struct RelayoutHandle
+    struct MessageThreadHandle
     {
-        explicit RelayoutHandle(BrondavellJuceAudioProcessor* owner) : processor(owner) {}
+        explicit MessageThreadHandle(BrondavellJuceAudioProcessor* owner) : processor(owner) {}
         std::mutex lock;
         BrondavellJuceAudioProcessor* processor;
     };
-    const std::shared_ptr<RelayoutHandle> relayoutHandle = std::make_shared<RelayoutHandle>(this);
+    const std::shared_ptr<MessageThreadHandle> messageThreadHandle = std::make_shared<MessageThreadHandle>(this);
+    // Runs `call` on the message thread later, if this processor still exists then.
+    void callLaterOnMessageThread(std::function<void(BrondavellJuceAudioProcessor&)> call);
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(BrondavellJuceAudioProcessor)
 };

@@ -68,7 +68,7 @@ void BrondavellJuceAudioProcessor::setStateInformation(const void* data, int siz
 // hands the flag to the message thread, where editors are created and deleted, so an editor being
 // closed meanwhile is never touched: by the time the call runs it is either still registered as
 // the active editor or gone. A processor deleted meanwhile, on any thread, is caught by the
-// relayout handle.
+// message-thread hand-over.
 void BrondavellJuceAudioProcessor::raiseEditorRelayout()
 {
     if (juce::MessageManager::existsAndIsCurrentThread())
@@ -76,9 +76,5 @@ void BrondavellJuceAudioProcessor::raiseEditorRelayout()
         raiseRelayoutFlag(*this);
         return;
     }
-    juce::MessageManager::callAsync([handle = relayoutHandle] {
-        const std::lock_guard<std::mutex> guard(handle->lock);
-        if (handle->processor != nullptr)
-            raiseRelayoutFlag(*handle->processor);
-    });
+    callLaterOnMessageThread([](BrondavellJuceAudioProcessor& processor) { raiseRelayoutFlag(processor); });
 }

@@ -364,6 +364,46 @@ private:
     size_t at = 0;
 };
 
+// Whether a decimal number that std::from_chars found out of range lies beyond the largest double
+// rather than below the smallest: whether the decimal exponent of its first significant digit is
+// positive. Out of range means above about 1e308 or below about 1e-324, so that sign alone
+// decides, whatever the number of digits or zeros. The text is the number's whole pattern.
+bool isBeyondLargestDouble(const char* first, const char* end)
+{
+    if (*first == '-')
+        ++first;
+    // The number is 0.d1d2... x 10^(order + exponent), d1 its first significant digit.
+    int64_t order = 0;
+    bool significant = false;
+    bool fraction = false;
+    const char* at = first;
+    for (; at != end && *at != 'e' && *at != 'E'; ++at)
+    {
+        if (*at == '.')
+        {
+            fraction = true;
+            continue;
+        }
+        significant = significant || *at != '0';
+        if (significant && !fraction)
+            ++order;  // a digit before the point, from the first significant one on
+        else if (!significant && fraction)
+            --order;  // a zero between the point and the first significant digit
+    }
+    int64_t exponent = 0;
+    bool negativeExponent = false;
+    if (at != end)
+    {
+        ++at;  // 'e'
+        if (*at == '-' || *at == '+')
+            negativeExponent = *at++ == '-';
+        constexpr int64_t kFarBeyondAnyOrder = int64_t{ 1 } << 40;  // digit counts stay below 2^31
+        for (; at != end; ++at)
+            exponent = std::min(exponent * 10 + (*at - '0'), kFarBeyondAnyOrder);
+    }
+    return order + (negativeExponent ? -exponent : exponent) > 0;
+}
+
 bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
 {
     const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
@@ -419,12 +459,8 @@ double readStateNumber(std::string_view text)
     const auto [end, error] = std::from_chars(first, last, value);
     if (error == std::errc::result_out_of_range)
     {
-        const bool negative = *first == '-';
-        const char* exponent = std::find_if(first, end, [](char c) { return c == 'e' || c == 'E'; });
-        const bool tiny = exponent != end && exponent + 1 != end && exponent[1] == '-';
-        if (tiny)
-            return 0.0;
-        return negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+        const double magnitude = isBeyondLargestDouble(first, end) ? std::numeric_limits<double>::infinity() : 0.0;
+        return *first == '-' ? -magnitude : magnitude;
     }
     return error == std::errc() ? value : 0.0;
 }

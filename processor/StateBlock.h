@@ -35,8 +35,10 @@ struct StateSettings
 // elements. A document type declaration is refused. The pass is linear in the block's size.
 std::optional<StateSettings> readStateBlock(const void* data, int sizeInBytes);
 
-// An attribute's text as a number: leading white space and a '+' are skipped, the longest number
-// at the start is read, text that starts with no number reads as 0, too large a magnitude reads as
-// infinity and too small a one as 0.
+// An attribute's text as a number: leading white space and a '+' are skipped, and the longest
+// decimal number at the start ("inf", "infinity" and "nan" too, in any case) reads as the nearest
+// double, however many digits or zeros it has. Text that starts with no number reads as 0 (there
+// is no hexadecimal: "0x10" reads as 0); a magnitude beyond the largest double reads as infinity
+// and one that rounds below the smallest as 0, both with the number's sign.
 double readStateNumber(std::string_view text);
 }

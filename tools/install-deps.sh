@@ -17,8 +17,8 @@ packages=(
   python3 python3-numpy python3-scipy python3-matplotlib
   # LV2 bundle validation (lv2_validate and the schemas, sord_validate)
   lv2-dev sordi
-  # sanitizer and fuzzer runtimes for the clang fuzz build
-  clang libclang-rt-14-dev
+  # sanitizer and fuzzer runtimes for the clang fuzz build; expat for the state fuzzer's oracle
+  clang libclang-rt-14-dev libexpat1-dev
 )
 
 missing=()

@@ -24,11 +24,16 @@ status=0
 nice -n 10 "$fuzzer" -jobs="$workers" -workers="$workers" -max_total_time="$seconds" -timeout=1 \
   -rss_limit_mb=4096 -print_final_stats=1 -artifact_prefix="$work/artifacts/" ${FUZZ_FLAGS:-} \
   "$work/corpus" "$seeds" > driver.log 2>&1 || status=$?
-executions=$(cat fuzz-*.log | sed -n 's/^stat::number_of_executed_units: *//p' | awk '{ n += $1 } END { print n + 0 }')
+total() { cat fuzz-*.log | sed -n "s/^stat::$1: *//p" | awk '{ n += $1 } END { print n + 0 }'; }
+executions=$(total number_of_executed_units)
 # A failing input leaves an artifact; a leak found when a worker exits only a report in its log.
 failures=$(ls artifacts | wc -l)
 reports=$(grep -l "ERROR: " fuzz-*.log | wc -l)
 echo "$target: workers $workers, $seconds s each: $executions executions, $failures failing inputs, $reports worker logs with errors"
+if [ "$(total state_blocks_accepted)" -gt 0 ]; then
+  echo "number oracle: $(total state_blocks_accepted) blocks accepted, $(total state_blocks_read_by_expat) of them" \
+    "read by expat too, $(total state_numbers_compared) numbers compared"
+fi
 # Failing inputs become seeds as they are; the rest only where they add coverage.
 [ "$failures" -eq 0 ] || cp artifacts/* "$seeds/"
 nice -n 10 "$fuzzer" -merge=1 "$seeds" "$work/corpus" > merge.log 2>&1

@@ -1,6 +1,6 @@
 // The amplifier's sound through the built VST3 and LV2 binaries: every supported rate and several
 // block lengths, the refused rates, what the main switches do, and the state round trip.
-#include "PluginHost.h"
+#include "HostedPlugins.h"
 
 #include <gtest/gtest.h>
 
@@ -49,34 +49,6 @@ private:
 [[maybe_unused]] auto* const isolatedHome = ::testing::AddGlobalTestEnvironment(new IsolatedHome);
 
 constexpr double kSupportedRates[] = { 44100.0, 48000.0, 88200.0, 96000.0, 176400.0, 192000.0 };
-
-std::unique_ptr<juce::AudioPluginInstance> loadPrepared(Format format, double rate, int blockSize)
-{
-    juce::String error;
-    const juce::File bundle(format == Format::vst3 ? BRONDAVELL_VST3_BUNDLE : BRONDAVELL_LV2_BUNDLE);
-    auto plugin = brondavell::host::loadPlugin(format, bundle, rate, blockSize, error);
-    EXPECT_NE(plugin, nullptr) << error;
-    if (plugin != nullptr)
-        plugin->prepareToPlay(rate, blockSize);
-    return plugin;
-}
-
-// Sets parameters by plug-in ID (normalised values), then runs one silent block: the LV2 host
-// delivers queued changes with the next block.
-void setParameters(juce::AudioPluginInstance& plugin, std::initializer_list<std::pair<const char*, float>> values,
-                   int blockSize)
-{
-    for (const auto& [id, value] : values)
-    {
-        auto* parameter = brondavell::host::findParameter(plugin, id);
-        ASSERT_NE(parameter, nullptr) << id;
-        parameter->setValueNotifyingHost(value);
-    }
-    juce::AudioBuffer<float> block(juce::jmax(1, plugin.getTotalNumOutputChannels()), blockSize);
-    block.clear();
-    juce::MidiBuffer midi;
-    plugin.processBlock(block, midi);
-}
 
 juce::AudioBuffer<float> noise(double rate, double seconds, float level)
 {

@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <limits>
 
+#include "ExpectedAssertions.h"
+#include "MessagePump.h"
 #include "ProcessorTestAccess.h"
 #include "TestSignals.h"
 
@@ -105,35 +109,44 @@ TEST(BadInputTest, InputUpToTheLimitReachesTheChain)
         }
 }
 
-// A host can send NaN as a parameter's value. No parameter keeps it (the continuous and on/off
-// ones take their default), and the output stays finite and sounds as with the value it holds.
-TEST(BadInputTest, ParameterSetToNanTakesItsDefault)
+// A host can send NaN as a parameter's value, with any payload. Every parameter takes its default
+// instead, the whole-number `cab` included (its rounding turns a NaN into 0 or some other number
+// outside 1..13); the output sounds as with the default; and a listener standing where a host's
+// wrapper stands (registered after the processor, so notified first) is told the default once
+// the message loop has run. The framework's range conversion asserts on the NaN before the
+// plug-in sees it: in a Debug build those reports are expected.
+TEST(BadInputTest, ParameterSetToNanTakesItsDefaultAndTheHostIsTold)
 {
-#if JUCE_DEBUG
-    // The framework's range conversion asserts on the NaN before the plug-in sees it, and the
-    // test runner counts any framework assertion as a failure: the Release build runs this.
-    GTEST_SKIP() << "the framework asserts on a NaN parameter value in Debug builds";
-#endif
-    const auto nan = std::numeric_limits<float>::quiet_NaN();
+    // quiet, negative, and two with payload bits that reach the rounding of a whole number (one
+    // of them signalling)
+    const uint32_t nanPatterns[] = { 0x7fc00000u, 0xffc00000u, 0x7fc00005u, 0x7fa00003u };
     const int count = makeProcessor()->getParameters().size();
     for (int index = 0; index < count; ++index)
-    {
-        auto p = preparedProcessor(48000.0, kSettings[2]);
-        auto twin = preparedProcessor(48000.0, kSettings[2]);
-        auto* parameter = p->getParameters()[index];
-        auto* twinParameter = twin->getParameters()[index];
-        SCOPED_TRACE(parameter->getName(100).toStdString());
-        parameter->setValueNotifyingHost(nan);
-        ASSERT_FALSE(std::isnan(parameter->getValue()));
-        if (dynamic_cast<juce::AudioParameterInt*>(parameter) == nullptr)
+        for (const uint32_t pattern : nanPatterns)
         {
+            float nan = 0.0f;
+            std::memcpy(&nan, &pattern, sizeof nan);
+            auto p = preparedProcessor(48000.0, kSettings[2]);
+            auto twin = preparedProcessor(48000.0, kSettings[2]);
+            auto* parameter = p->getParameters()[index];
+            char bits[16];
+            std::snprintf(bits, sizeof bits, "0x%08x", pattern);
+            SCOPED_TRACE(parameter->getName(100).toStdString() + ", NaN " + bits);
+            NotificationRecorder host;
+            p->addListener(&host);
+            withFrameworkAssertionsFrom("juce_NormalisableRange.h", [&] { parameter->setValueNotifyingHost(nan); });
             EXPECT_EQ(parameter->getValue(), parameter->getDefaultValue());
+            deliverPendingMessages();
+            p->removeListener(&host);
+            const std::pair<int, float> told(index, parameter->getDefaultValue());
+            EXPECT_EQ(host.notified.size(), 2u);  // the NaN, then the default
+            EXPECT_EQ(host.notified.back(), told);
+
+            twin->getParameters()[index]->setValueNotifyingHost(parameter->getDefaultValue());
+            const auto out = render(*p, 0.3f, 0.0f, false);
+            for (const float v : out)
+                ASSERT_TRUE(std::isfinite(v));
+            EXPECT_EQ(out, render(*twin, 0.3f, 0.0f, false));
         }
-        twinParameter->setValueNotifyingHost(parameter->getValue());
-        const auto out = render(*p, 0.3f, 0.0f, false);
-        for (const float v : out)
-            ASSERT_TRUE(std::isfinite(v));
-        EXPECT_EQ(out, render(*twin, 0.3f, 0.0f, false));
-    }
 }
 }

@@ -7,6 +7,8 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "AudioTables.h"
 #include "PluginEditor.h"
@@ -67,6 +69,18 @@ struct ProcessorTestAccess
 namespace brondavell::test
 {
 using Access = ProcessorTestAccess;
+
+// Records every parameter change notified to the processor's listeners (hosts learn of changes
+// this way), in order.
+struct NotificationRecorder : juce::AudioProcessorListener
+{
+    void audioProcessorParameterChanged(juce::AudioProcessor*, int index, float value) override
+    {
+        notified.emplace_back(index, value);
+    }
+    void audioProcessorChanged(juce::AudioProcessor*, const ChangeDetails&) override {}
+    std::vector<std::pair<int, float>> notified;
+};
 
 inline std::unique_ptr<BrondavellJuceAudioProcessor> makeProcessor()
 {

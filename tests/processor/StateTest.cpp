@@ -108,6 +108,12 @@ TEST(StateTest, AcceptedBlocks)
           1.0f },
         { "an exponent too small reads as 0",
           blobWithText(defaultTextWith("bassClean=\"0.5\"", "bassClean=\"5e-6001490011161\"")), "bassClean", 0.0f },
+        { "a number below the smallest double reads as 0",
+          blobWithText(defaultTextWith("reverb=\"0.0\"", "reverb=\"0." + std::string(330, '0') + "1\"")), "reverb",
+          0.0f },
+        { "a number beyond the largest double reads as infinity",
+          blobWithText(defaultTextWith("reverb=\"0.0\"", "reverb=\"1" + std::string(310, '0') + "e-1\"")), "reverb",
+          1.0f },
         { "white space and a plus sign before the number",
           blobWithText(defaultTextWith("bassClean=\"0.5\"", "bassClean=\" +0.25\"")), "bassClean", 0.25f },
         { "the number at the start of the text",
@@ -128,18 +134,6 @@ TEST(StateTest, AcceptedBlocks)
             EXPECT_FALSE(std::isnan(other->getValue()));
     }
 }
-
-// Records every parameter change notified to the processor's listeners (hosts learn of changes
-// this way), in order.
-struct NotificationRecorder : juce::AudioProcessorListener
-{
-    void audioProcessorParameterChanged(juce::AudioProcessor*, int index, float value) override
-    {
-        notified.emplace_back(index, value);
-    }
-    void audioProcessorChanged(juce::AudioProcessor*, const ChangeDetails&) override {}
-    std::vector<std::pair<int, float>> notified;
-};
 
 // A restore sets and notifies every parameter once, in index order, with the value it now holds;
 // a missing attribute is notified with the value kept. A refused block notifies nothing.
