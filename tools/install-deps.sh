@@ -19,6 +19,8 @@ packages=(
   lv2-dev sordi
   # sanitizer and fuzzer runtimes for the clang fuzz build
   clang libclang-rt-14-dev
+  # the lane forms' checks: nm over the objects, renders on emulated processors
+  binutils qemu-user
 )
 
 missing=()

@@ -1,7 +1,9 @@
 // Renders a plucked-string riff through the installed plug-in and writes the result as a WAV file.
 //
 //   brondavell_render [--format vst3|lv2] [--plugin BUNDLE] [--out FILE.wav] [--rate HZ]
-//                     [--block N] [--set ID=NORMALISED ...]
+//                     [--block N] [--seconds S] [--float] [--set ID=NORMALISED ...]
+// --seconds: the riff's length (default 8); --float: 32-bit float samples, the plug-in's output
+// bit for bit (default 24-bit integers).
 
 #include "PluginHost.h"
 
@@ -19,7 +21,7 @@ namespace
 {
 const char* const kUsage =
     "usage: brondavell_render [--format vst3|lv2] [--plugin BUNDLE] [--out FILE.wav] [--rate HZ]\n"
-    "                         [--block N] [--set ID=NORMALISED ...]\n";
+    "                         [--block N] [--seconds S] [--float] [--set ID=NORMALISED ...]\n";
 
 struct Options
 {
@@ -28,6 +30,8 @@ struct Options
     juce::String out = "out/brondavell-riff.wav";
     double rate = 48000.0;
     int block = 512;
+    double seconds = 8.0;
+    bool floatSamples = false;
     std::vector<std::pair<juce::String, float>> settings;
 };
 
@@ -48,6 +52,12 @@ bool parseArguments(const juce::StringArray& args, Options& options, juce::Strin
     for (int i = 0; i < args.size(); i += 2)
     {
         const auto& flag = args[i];
+        if (flag == "--float")
+        {
+            options.floatSamples = true;
+            --i;  // takes no value
+            continue;
+        }
         if (i + 1 >= args.size())
         {
             error = flag + " needs a value";
@@ -89,6 +99,16 @@ bool parseArguments(const juce::StringArray& args, Options& options, juce::Strin
                 return false;
             }
             options.block = static_cast<int>(*block);
+        }
+        else if (flag == "--seconds")
+        {
+            const auto seconds = number(value);
+            if (!seconds || *seconds <= 0.0 || *seconds > 600.0)
+            {
+                error = "--seconds must be more than 0 and at most 600, not '" + value + "'";
+                return false;
+            }
+            options.seconds = *seconds;
         }
         else if (flag == "--set")
         {
@@ -172,7 +192,7 @@ int main(int argc, char* argv[])
     monoToStereo.outputBuses.add(juce::AudioChannelSet::stereo());
     plugin->setBusesLayout(monoToStereo);
     plugin->prepareToPlay(rate, blockSize);
-    const auto clip = brondavell::host::makePluckedRiff(rate, 8.0);
+    const auto clip = brondavell::host::makePluckedRiff(rate, options.seconds);
     const auto result = brondavell::host::renderThrough(*plugin, clip, blockSize);
     plugin->releaseResources();
 
@@ -180,7 +200,8 @@ int main(int argc, char* argv[])
     outFile.deleteFile();
     juce::WavAudioFormat wav;
     std::unique_ptr<juce::AudioFormatWriter> writer(wav.createWriterFor(
-        new juce::FileOutputStream(outFile), rate, static_cast<unsigned int>(result.getNumChannels()), 24, {}, 0));
+        new juce::FileOutputStream(outFile), rate, static_cast<unsigned int>(result.getNumChannels()),
+        options.floatSamples ? 32 : 24, {}, 0));
     if (writer == nullptr || !writer->writeFromAudioSampleBuffer(result, 0, result.getNumSamples()))
     {
         std::cerr << "cannot write " << outFile.getFullPathName() << "\n";
