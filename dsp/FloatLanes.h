@@ -9,10 +9,11 @@
 //
 // Every lane type has: width; load, store (unaligned), splat; +, -, x, unary minus, float x
 // lanes, -=; a Mask with &, from the comparisons magnitudeBelow, lessEqual and greater (false
-// where a NaN takes part); select(mask, a, b) (a where the mask is set, else b), zeroWhere(mask, a) (+0 where it is set); shiftIn(v,
-// before) (lane j takes v's lane j - 1, lane 0 takes before's last lane); laneNumbers() (0, 1,
-// 2, ... as floats); lane(v, i); and rowsTransposed(rows) (four floats from each of width rows,
-// as four lanes: lanes r of row q holds rows[q][r]).
+// where a NaN takes part); select(mask, a, b) (a where the mask is set, else b); zeroWhere(mask,
+// a) (+0 where it is set); shiftIn(v, before) (lane j takes v's lane j - 1, lane 0 takes before's
+// last lane); laneNumbers() (0, 1, 2, ... as floats); and lane(v, i). The four- and eight-lane
+// types also have rowsTransposed(rows, out) (four floats from each of width rows, as four lanes:
+// lane q of out[r] holds rows[q][r]) and transposeSquare (a width x width square of floats).
 //
 // Everything here is in an unnamed namespace: each file that includes it gets its own copy, so
 // no code built for one instruction set is ever shared with a file built for another.
@@ -311,34 +312,6 @@ inline FloatLanes16 operator-(FloatLanes16 a)
 {
     return { _mm512_castsi512_ps(
         _mm512_xor_epi32(_mm512_castps_si512(a.v), _mm512_castps_si512(_mm512_set1_ps(-0.0f)))) };
-}
-
-// Four floats of each of sixteen rows, as four lanes: rows q, q + 4, q + 8 and q + 12 share a
-// register, then each 128-bit quarter is transposed.
-inline void rowsTransposed(const float* const* rows, FloatLanes16 (&out)[4])
-{
-    __m512 m[4];
-    for (int q = 0; q < 4; ++q)
-    {
-        __m512 r = _mm512_castps128_ps512(_mm_loadu_ps(rows[q]));
-        r = _mm512_insertf32x4(r, _mm_loadu_ps(rows[q + 4]), 1);
-        r = _mm512_insertf32x4(r, _mm_loadu_ps(rows[q + 8]), 2);
-        m[q] = _mm512_insertf32x4(r, _mm_loadu_ps(rows[q + 12]), 3);
-    }
-    const __m512 t0 = _mm512_unpacklo_ps(m[0], m[1]), t1 = _mm512_unpackhi_ps(m[0], m[1]);
-    const __m512 t2 = _mm512_unpacklo_ps(m[2], m[3]), t3 = _mm512_unpackhi_ps(m[2], m[3]);
-    out[0] = { _mm512_shuffle_ps(t0, t2, 0x44) };
-    out[1] = { _mm512_shuffle_ps(t0, t2, 0xEE) };
-    out[2] = { _mm512_shuffle_ps(t1, t3, 0x44) };
-    out[3] = { _mm512_shuffle_ps(t1, t3, 0xEE) };
-}
-
-// Sixteen rows in four blocks of four: each 4 x 4 block transposed with four-lane moves.
-inline void transposeSquare(const float* from, long fromStride, float* to, long toStride, FloatLanes16)
-{
-    for (int i = 0; i < 16; i += 4)
-        for (int j = 0; j < 16; j += 4)
-            transposeSquare(from + i * fromStride + j, fromStride, to + j * toStride + i, toStride, FloatLanes4{});
 }
 #endif
 

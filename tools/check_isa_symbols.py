@@ -59,12 +59,16 @@ def main():
         if family is None or target == family:
             continue
         checked += 1
+        also = {}  # symbol: the other objects that define it
         for other in objects:
             other_family = family_of(target_of(other))
             if other == isa_object or (other_family is not None and other_family != family):
                 continue
-            for symbol in sorted(symbols[isa_object] & symbols[other]):
-                clashes.append(f"{symbol}: {isa_object.relative_to(build)} and {other.relative_to(build)}")
+            for symbol in symbols[isa_object] & symbols[other]:
+                also.setdefault(symbol, []).append(other.relative_to(build).as_posix())
+        for symbol, others in sorted(also.items()):
+            more = f" and {len(others) - 2} more" if len(others) > 2 else ""
+            clashes.append(f"{symbol}: {isa_object.relative_to(build)}, also in {', '.join(others[:2])}{more}")
     if checked == 0:
         print(f"no lane-form objects under {build}", file=sys.stderr)
         return 1

@@ -42,6 +42,17 @@ void apply(BrondavellJuceAudioProcessor& p, const Setting& s)
     setPlain(p.cab, s.cab);
 }
 
+// A new processor runs the widest form this processor runs (a narrower default costs speed and
+// nothing shows it), and no wider one (it would stop on an instruction the processor lacks).
+TEST(RoutineFormsTest, ANewProcessorRunsTheWidestFormThatRunsHere)
+{
+    const auto p = makeProcessor();
+    EXPECT_TRUE(dspRoutinesRun(p->dspRoutines));
+    EXPECT_NE(p->dspRoutines, DspRoutines::plain);
+    for (auto wider = static_cast<int>(p->dspRoutines) + 1; wider <= static_cast<int>(DspRoutines::avx512); ++wider)
+        EXPECT_FALSE(dspRoutinesRun(static_cast<DspRoutines>(wider))) << routinesName(static_cast<DspRoutines>(wider));
+}
+
 TEST(RoutineFormsTest, EveryFormGivesThePlainOutput)
 {
     const std::vector<DspRoutines> forms = runnableRoutines();
