@@ -393,7 +393,8 @@ TEST(ConvolutionReverb, EveryFormMatchesThePlainAlgorithm)
         int f, b, h;
     } configs[] = { { 15983, 128, 2 }, { 3000, 32, 1 },   { 20694, 16, 16 },   { 2000, 0, 128 },
                     { 22649, 64, 4 },  { 15983, 16, 16 }, { 41389, 1024, 1 },  { 45298, 7, 73 },
-                    { 5000, 3, 5 },    { 41389, 64, 8 },  { 160000, 2048, 1 }, { 100000, 8192, 1 } };
+                    { 5000, 3, 5 },    { 41389, 64, 8 },  { 160000, 2048, 1 }, { 100000, 8192, 1 },
+                    { 16, 2, 1 },      { 16, 1, 2 } };  // the last two: four-point transforms in batches of eight
     struct Schedule
     {
         std::string name;
