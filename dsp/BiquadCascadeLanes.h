@@ -38,23 +38,26 @@ void runCascadeLanes(const BiquadSectionPlan& plan, float* x, int count)
         z[0][q] = plan.state[q]->z1;
         z[1][q] = plan.state[q]->z2;
     }
-    L b0[V], b1[V], b2[V], a1[V], a2[V], gain[V], z1[V], z2[V], out[V], section[V];
+    // Arrays of the bare vector type, wrapped where they are used: GCC keeps those in registers
+    // from step to step, but not arrays of the lane type itself.
+    using Raw = decltype(L::v);
+    Raw b0[V], b1[V], b2[V], a1[V], a2[V], gain[V], z1[V], z2[V], out[V], section[V];
     bool scaled[V];  // whether any lane of the vector has a gain other than 1
     for (int v = 0; v < V; ++v)
     {
         scaled[v] = false;
         for (int j = 0; j < W; ++j)
             scaled[v] = scaled[v] || !(coef[5][W * v + j] == 1.0f);
-        b0[v] = L::load(coef[0] + W * v);
-        b1[v] = L::load(coef[1] + W * v);
-        b2[v] = L::load(coef[2] + W * v);
-        a1[v] = L::load(coef[3] + W * v);
-        a2[v] = L::load(coef[4] + W * v);
-        gain[v] = L::load(coef[5] + W * v);
-        z1[v] = L::load(z[0] + W * v);
-        z2[v] = L::load(z[1] + W * v);
-        out[v] = L::splat(0.0f);
-        section[v] = L::splat(static_cast<float>(W * v)) + L::laneNumbers();  // small integers: exact
+        b0[v] = L::load(coef[0] + W * v).v;
+        b1[v] = L::load(coef[1] + W * v).v;
+        b2[v] = L::load(coef[2] + W * v).v;
+        a1[v] = L::load(coef[3] + W * v).v;
+        a2[v] = L::load(coef[4] + W * v).v;
+        gain[v] = L::load(coef[5] + W * v).v;
+        z1[v] = L::load(z[0] + W * v).v;
+        z2[v] = L::load(z[1] + W * v).v;
+        out[v] = L::splat(0.0f).v;
+        section[v] = (L::splat(static_cast<float>(W * v)) + L::laneNumbers()).v;  // small integers: exact
     }
     const L one = L::splat(1.0f);
     const L threshold = L::splat(1.00000001e-10f);
@@ -64,39 +67,63 @@ void runCascadeLanes(const BiquadSectionPlan& plan, float* x, int count)
     // One step; in guarded steps the lanes whose section has no sample keep their state.
     runStagesAsWavefront(S, count, [&](int t, auto guarded) {
         const L sample = L::splat(x[t < count ? t : 0]);
-        const L now = L::splat(static_cast<float>(t)), firstGone = L::splat(static_cast<float>(t - count));
+        const L now = L::splat(static_cast<float>(t)), gone = L::splat(static_cast<float>(t - count));
         for (int v = V - 1; v >= 0; --v)
         {
-            const L in = L::shiftIn(out[v], v == 0 ? sample : out[v - 1]);
-            const L y = b0[v] * in + z1[v];
-            const L flushed = L::zeroWhere(L::magnitudeBelow(y, threshold), y);
-            const L s1 = ((b1[v] * in) + z2[v]) - (a1[v] * flushed);
-            const L s2 = (b2[v] * in) - (a2[v] * flushed);
+            const L in = L::shiftIn(L{ out[v] }, v == 0 ? sample : L{ out[v - 1] });
+            const L y = L{ b0[v] } * in + L{ z1[v] };
+            const auto tiny = L::magnitudeBelow(y, threshold);
+            const L flushed = L::zeroWhere(tiny, y);
+            const L u1 = (L{ b1[v] } * in) + L{ z2[v] };
+            const L u2 = L{ b2[v] } * in;
+            L s1, s2;
+            if constexpr (L::hasMaskRegisters)
+            {
+                // A flushed lane subtracts nothing rather than its coefficient times +0, so that the
+                // products need not wait for the comparison (with mask registers this costs no
+                // extra instruction). The two differ at most in the sign of a zero, which the
+                // quantisation below turns into +0 anyway.
+                s1 = L::subtractUnless(tiny, u1, L{ a1[v] } * y);
+                s2 = L::subtractUnless(tiny, u2, L{ a2[v] } * y);
+            }
+            else
+            {
+                s1 = u1 - (L{ a1[v] } * flushed);
+                s2 = u2 - (L{ a2[v] } * flushed);
+            }
             const L q1 = (s1 + one) - one;
             const L q2 = (s2 + one) - one;
             if constexpr (decltype(guarded)::value)
             {
                 // Sections with a sample at this step: section <= t and section > t - count.
-                const auto active = L::lessEqual(section[v], now) & L::greater(section[v], firstGone);
-                z1[v] = L::select(active, q1, z1[v]);
-                z2[v] = L::select(active, q2, z2[v]);
+                const auto active = L::lessEqual(L{ section[v] }, now) & L::greater(L{ section[v] }, gone);
+                z1[v] = L::select(active, q1, L{ z1[v] }).v;
+                z2[v] = L::select(active, q2, L{ z2[v] }).v;
             }
             else
             {
-                z1[v] = q1;
-                z2[v] = q2;
+                z1[v] = q1.v;
+                z2[v] = q2.v;
             }
-            out[v] = scaled[v] ? flushed * gain[v] : flushed;
+            out[v] = (scaled[v] ? flushed * L{ gain[v] } : flushed).v;
         }
         const int done = t - (S - 1);
         if (done >= 0)
-            x[done] = L::lane(out[lastVector], lastLane);
+        {
+            // The last section's vector picked with constant indices, which keeps the outputs in
+            // registers.
+            Raw last = out[0];
+            for (int v = 1; v < V; ++v)
+                if (v == lastVector)
+                    last = out[v];
+            x[done] = L::lane(L{ last }, lastLane);
+        }
     });
 
     for (int v = 0; v < V; ++v)
     {
-        z1[v].store(z[0] + W * v);
-        z2[v].store(z[1] + W * v);
+        L{ z1[v] }.store(z[0] + W * v);
+        L{ z2[v] }.store(z[1] + W * v);
     }
     for (int q = 0; q < S; ++q)
     {

@@ -11,7 +11,8 @@
 // lanes, -=; a Mask with &, from the comparisons magnitudeBelow, lessEqual and greater (false
 // where a NaN takes part); select(mask, a, b) (a where the mask is set, else b); zeroWhere(mask,
 // a) (+0 where it is set); shiftIn(v, before) (lane j takes v's lane j - 1, lane 0 takes before's
-// last lane); laneNumbers() (0, 1, 2, ... as floats); and lane(v, i). The four- and eight-lane
+// last lane); laneNumbers() (0, 1, 2, ... as floats); lane(v, i); and hasMaskRegisters (AVX-512's
+// masked operations, subtractUnless among them, cost no extra instruction). The four- and eight-lane
 // types also have rowsTransposed(rows, out) (four floats from each of width rows, as four lanes:
 // lane q of out[r] holds rows[q][r]) and transposeSquare (a width x width square of floats).
 //
@@ -32,6 +33,7 @@ namespace
 struct FloatLanes4
 {
     static constexpr int width = 4;
+    static constexpr bool hasMaskRegisters = false;
     __m128 v;
 
     struct Mask
@@ -83,6 +85,7 @@ inline void transpose(FloatLanes4& r0, FloatLanes4& r1, FloatLanes4& r2, FloatLa
 struct FloatLanes4
 {
     static constexpr int width = 4;
+    static constexpr bool hasMaskRegisters = false;
     float v[4];
 
     struct Mask
@@ -180,6 +183,7 @@ inline void transposeSquare(const float* from, long fromStride, float* to, long 
 struct FloatLanes8
 {
     static constexpr int width = 8;
+    static constexpr bool hasMaskRegisters = false;
     __m256 v;
 
     struct Mask
@@ -262,6 +266,7 @@ inline void transposeSquare(const float* from, long fromStride, float* to, long 
 struct FloatLanes16
 {
     static constexpr int width = 16;
+    static constexpr bool hasMaskRegisters = true;
     __m512 v;
 
     struct Mask
@@ -286,6 +291,11 @@ struct FloatLanes16
     static FloatLanes16 zeroWhere(Mask m, FloatLanes16 a)
     {
         return { _mm512_maskz_mov_ps(static_cast<__mmask16>(~m.m), a.v) };
+    }
+    // a - b, or a where the mask is set, in one instruction.
+    static FloatLanes16 subtractUnless(Mask m, FloatLanes16 a, FloatLanes16 b)
+    {
+        return { _mm512_mask_sub_ps(a.v, static_cast<__mmask16>(~m.m), a.v, b.v) };
     }
     // The zero-masking forms with every lane kept: GCC 12's unmasked ones pass an uninitialised
     // vector to the builtin, which -Wmaybe-uninitialized reports.
