@@ -26,11 +26,17 @@ def target_of(path):
     return match.group(1) if match else None
 
 
+# Compiler-made data that holds no instructions: the exception tables' reference to the C++
+# personality routine (a weak pointer every object that may unwind gets, e.g. in the TSan build).
+IGNORED_PREFIXES = ("DW.ref.",)
+
+
 def defined_external_symbols(path):
     """The weak and global symbols the object defines (nm's external, defined ones)."""
     result = subprocess.run(["nm", "-P", "-g", "--defined-only", str(path)], check=True, capture_output=True,
                             text=True)
-    return {line.split()[0] for line in result.stdout.splitlines() if line.strip()}
+    names = (line.split()[0] for line in result.stdout.splitlines() if line.strip())
+    return {name for name in names if not name.startswith(IGNORED_PREFIXES)}
 
 
 def main():
