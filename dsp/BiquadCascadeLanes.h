@@ -41,7 +41,7 @@ void runCascadeLanes(const BiquadSectionPlan& plan, float* x, int count)
     // Arrays of the bare vector type, wrapped where they are used: GCC keeps those in registers
     // from step to step, but not arrays of the lane type itself.
     using Raw = decltype(L::v);
-    Raw b0[V], b1[V], b2[V], a1[V], a2[V], gain[V], z1[V], z2[V], out[V], section[V];
+    Raw b0[V], b1[V], b2[V], a1[V], a2[V], gain[V], zeroTimesGain[V], z1[V], z2[V], out[V], section[V];
     bool scaled[V];  // whether any lane of the vector has a gain other than 1
     for (int v = 0; v < V; ++v)
     {
@@ -54,6 +54,7 @@ void runCascadeLanes(const BiquadSectionPlan& plan, float* x, int count)
         a1[v] = L::load(coef[3] + W * v).v;
         a2[v] = L::load(coef[4] + W * v).v;
         gain[v] = L::load(coef[5] + W * v).v;
+        zeroTimesGain[v] = (L::splat(0.0f) * L{ gain[v] }).v;  // a flushed output, scaled
         z1[v] = L::load(z[0] + W * v).v;
         z2[v] = L::load(z[1] + W * v).v;
         out[v] = L::splat(0.0f).v;
@@ -76,20 +77,23 @@ void runCascadeLanes(const BiquadSectionPlan& plan, float* x, int count)
             const L flushed = L::zeroWhere(tiny, y);
             const L u1 = (L{ b1[v] } * in) + L{ z2[v] };
             const L u2 = L{ b2[v] } * in;
-            L s1, s2;
+            L s1, s2, result;
             if constexpr (L::hasMaskRegisters)
             {
-                // A flushed lane subtracts nothing rather than its coefficient times +0, so that the
-                // products need not wait for the comparison (with mask registers this costs no
-                // extra instruction). The two differ at most in the sign of a zero, which the
+                // A flushed lane subtracts nothing rather than its coefficient times +0, and its
+                // output is +0 times its gain, so that the products need not wait for the
+                // comparison (with mask registers this costs no extra instruction). The
+                // subtraction differs from the plain form's at most in the sign of a zero, which the
                 // quantisation below turns into +0 anyway.
                 s1 = L::subtractUnless(tiny, u1, L{ a1[v] } * y);
                 s2 = L::subtractUnless(tiny, u2, L{ a2[v] } * y);
+                result = scaled[v] ? L::select(tiny, L{ zeroTimesGain[v] }, y * L{ gain[v] }) : flushed;
             }
             else
             {
                 s1 = u1 - (L{ a1[v] } * flushed);
                 s2 = u2 - (L{ a2[v] } * flushed);
+                result = scaled[v] ? flushed * L{ gain[v] } : flushed;
             }
             const L q1 = (s1 + one) - one;
             const L q2 = (s2 + one) - one;
@@ -105,7 +109,7 @@ void runCascadeLanes(const BiquadSectionPlan& plan, float* x, int count)
                 z1[v] = q1.v;
                 z2[v] = q2.v;
             }
-            out[v] = (scaled[v] ? flushed * L{ gain[v] } : flushed).v;
+            out[v] = result.v;
         }
         const int done = t - (S - 1);
         if (done >= 0)
