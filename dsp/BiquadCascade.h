@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "RoutineChoice.h"
+
 constexpr int kBiquadMaxSections = 25;
 
 struct BiquadSectionState
@@ -23,15 +25,16 @@ struct BiquadCascade
 // Runs `count` samples in place through every section in turn, then multiplies by the overall
 // gain scale[nSections] unless it is exactly 1. The values are those of the whole block going
 // through one section before the next; the sections' recursions run overlapped as a wavefront
-// (four, eight or sixteen sections in vector lanes with the fast routines). count <= 0 does
+// (four, eight or sixteen sections in vector lanes with the lane forms). count <= 0 does
 // nothing, the gain included. Section outputs below 1e-10 in magnitude (compared in double) are
-// flushed to 0; NaN propagates. Real-time safe.
-void biquadCascadeProcess(BiquadCascade& cascade, float* samples, int count);
+// flushed to 0; NaN propagates. `routines` is the form to run (RoutineChoice.h). Real-time safe.
+void biquadCascadeProcess(BiquadCascade& cascade, float* samples, int count, DspRoutines routines);
 
 // Runs `count` samples in place through several cascades in turn, each with its overall gain:
-// the result of one biquadCascadeProcess call per cascade, in order. The fast form runs the
+// the result of one biquadCascadeProcess call per cascade, in order. The lane forms run the
 // sections of all of them (up to 32 in all) as one wavefront. Real-time safe.
-void biquadCascadeChainProcess(BiquadCascade* const* cascades, int nCascades, float* samples, int count);
+void biquadCascadeChainProcess(BiquadCascade* const* cascades, int nCascades, float* samples, int count,
+                               DspRoutines routines);
 
 // Owner's binding: points the cascade at a table (not copied; it must outlive the cascade's
 // use), sets the section count (1 to 25) and clears the state of those sections. Real-time safe.

@@ -20,13 +20,3 @@ struct BiquadSectionPlan
 
 // Adds the cascades' sections, in order, to the plan; false when they do not fit.
 bool biquadPlanSections(BiquadCascade* const* cascades, int nCascades, BiquadSectionPlan& plan);
-
-// The eight-lane (AVX2) and sixteen-lane (AVX-512) wavefronts of BiquadCascade.cpp's four-lane
-// one: the same bits as the plain sections in turn. Call one only when its *Available() is true
-// (built for it, and the processor has the instruction set).
-void biquadRunEightLanes(const BiquadSectionPlan& plan, float* x, int count);
-void biquadRunSixteenLanes(const BiquadSectionPlan& plan, float* x, int count);
-bool biquadEightLanesBuilt();
-bool biquadSixteenLanesBuilt();
-bool biquadEightLanesAvailable();
-bool biquadSixteenLanesAvailable();

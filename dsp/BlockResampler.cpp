@@ -10,7 +10,7 @@ void blockResamplerInit(BlockResampler& resampler, int32_t factor, int32_t isDow
     biquadCascadeBind(resampler.cascade, table.sos, table.scale, kResamplerSections);
 }
 
-void blockResamplerProcess(BlockResampler& resampler, SignalBlock& block)
+void blockResamplerProcess(BlockResampler& resampler, SignalBlock& block, DspRoutines routines)
 {
     const int32_t factor = resampler.factor;
     const int32_t n = block.numSamples;
@@ -21,7 +21,7 @@ void blockResamplerProcess(BlockResampler& resampler, SignalBlock& block)
         resampler.outRate = block.sampleRate / factor;
         resampler.out = buf;
         // Every input sample is filtered (and advances the state), even the ones not taken.
-        biquadCascadeProcess(resampler.cascade, block.data, n);
+        biquadCascadeProcess(resampler.cascade, block.data, n, routines);
         const float* filtered = block.data;
         for (int32_t k = 0; k < resampler.outCount; ++k)
             buf[k] = filtered[k * factor];
@@ -35,7 +35,7 @@ void blockResamplerProcess(BlockResampler& resampler, SignalBlock& block)
         for (int32_t i = 0; i < n; ++i)
             for (int32_t j = 0; j < factor; ++j)
                 buf[i * factor + j] = in[i];
-        biquadCascadeProcess(resampler.cascade, buf, resampler.outCount);
+        biquadCascadeProcess(resampler.cascade, buf, resampler.outCount, routines);
     }
     block.data = resampler.out;
     block.numSamples = resampler.outCount;

@@ -30,5 +30,6 @@ void blockResamplerInit(BlockResampler& resampler, int32_t factor, int32_t isDow
 // (n / factor of them, truncated; the phase restarts with every block); the rate is divided.
 // Up: repeats each sample factor times into buf and filters buf; the caller's samples are not
 // modified; the rate is multiplied. The caller keeps n x factor <= 8192 when upsampling.
-// The produced block is valid until the next call on this resampler. Real-time safe.
-void blockResamplerProcess(BlockResampler& resampler, SignalBlock& block);
+// The produced block is valid until the next call on this resampler. `routines` is the cascade's
+// form (RoutineChoice.h). Real-time safe.
+void blockResamplerProcess(BlockResampler& resampler, SignalBlock& block, DspRoutines routines);

@@ -7,13 +7,14 @@
 // this package when you modify this code." This is a modified form of it.
 //
 // The stages are templates (ComplexFftStages.h) over one transform or several in vector lanes;
-// this file holds the plain and the four-lane (SSE2, the x86-64 baseline) instances.
+// this file holds the plain instances, and reaches the lane instances through the tables of
+// lane forms (dsp/forms/).
 #include "ComplexFft.h"
 
 #include <cmath>
 
 #include "ComplexFftStages.h"
-#include "FloatLanes.h"
+#include "LaneForms.h"
 
 void complexFftMakeTwiddles(int nw, int32_t* ip, float* w)
 {
@@ -58,20 +59,24 @@ void complexFftInverse(int n, float* a, int32_t* ip, const float* w)
     stages<true>(n, Points<float>{ a }, w);
 }
 
-void complexFftInverseFour(int n, float* lanes, int32_t* ip, const float* w)
+int complexFftLanes(DspRoutines routines) { return dspLaneForms(routines).wide.width; }
+
+void complexFftInverseInLanes(DspRoutines routines, int n, float* lanes, int32_t* ip, const float* w)
 {
-    bitReverse<true>(n, ip + 2, Points<FloatLanes>{ lanes });
-    stages<true>(n, Points<FloatLanes>{ lanes }, w);
+    dspLaneForms(routines).wide.inverse(n, lanes, ip, w);
 }
 
-void complexFftSplitPieces(int n, float* a, int32_t* ip, const float* w, int first, int end, bool inverse, int width)
+void complexFftInversePiecesInLanes(DspRoutines routines, int n, float* lanes, int32_t* ip, const float* w, int first,
+                                    int end)
 {
-    if (width == 8)
-        complexFftSplitPiecesEight(n, a, ip, w, first, end, inverse);
-    else if (width == 4 && inverse)
-        splitTransformPieces<true, FloatLanes, FloatLanes>(n, first, end, a, ip, w);
-    else if (width == 4)
-        splitTransformPieces<false, FloatLanes, FloatLanes>(n, first, end, a, ip, w);
+    dspLaneForms(routines).wide.inversePieces(n, lanes, ip, w, first, end);
+}
+
+void complexFftSplitPieces(DspRoutines routines, int n, float* a, int32_t* ip, const float* w, int first, int end,
+                           bool inverse)
+{
+    if (routines != DspRoutines::plain)
+        dspLaneForms(routines).splitPieces(n, a, ip, w, first, end, inverse);
     else if (inverse)
         splitTransformPieces<true, float, float>(n, first, end, a, ip, w);
     else
@@ -79,26 +84,3 @@ void complexFftSplitPieces(int n, float* a, int32_t* ip, const float* w, int fir
 }
 
 int complexFftInversePieceCount(int n) { return stageCount(n) + 1; }
-
-void complexFftInversePiecesFour(int n, float* lanes, int32_t* ip, const float* w, int first, int end)
-{
-    transformPieces<true>(n, first, end, Points<FloatLanes>{ lanes }, ip, w);
-}
-
-namespace
-{
-#if defined(__x86_64__) || defined(__i386__)
-bool processorHasAvx()
-{
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx") != 0;
-}
-#else
-bool processorHasAvx() { return false; }
-#endif
-
-// Decided once at load time, so the audio thread only reads it.
-const bool eightLanesAvailable = complexFftEightLanesBuilt() && processorHasAvx();
-}  // namespace
-
-bool complexFftEightLanesAvailable() { return eightLanesAvailable; }

@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+#include "RoutineChoice.h"
+
 // Builds ip[0], ip[1] and the nw twiddle values of w for transforms of N = 2 x nw points.
 // For nw <= 2 only ip[0] and ip[1] are set (those sizes read no twiddles).
 void complexFftMakeTwiddles(int nw, int32_t* ip, float* w);
@@ -32,30 +34,24 @@ void complexFftMiddleStage(int n, int l, float* a, const float* w);
 // followed by the backward stages. Natural order in and out.
 void complexFftInverse(int n, float* a, int32_t* ip, const float* w);
 
-// Four inverse transforms at once, side by side in lanes: float i of transform q at
-// lanes[4i + q] (4n floats). Each transform's result is bit for bit that of complexFftInverse.
-void complexFftInverseFour(int n, float* lanes, int32_t* ip, const float* w);
-
-// The same for eight transforms (lanes[8i + q]), in AVX lanes. Call it only when
-// complexFftEightLanesAvailable() is true.
-void complexFftInverseEight(int n, float* lanes, int32_t* ip, const float* w);
+// The inverse transform of complexFftLanes(routines) sequences at once, side by side in lanes:
+// float i of transform q at lanes[W i + q] (W n floats). Each transform's result is bit for bit
+// that of complexFftInverse. `routines` is a lane form (not plain; see RoutineChoice.h).
+int complexFftLanes(DspRoutines routines);
+void complexFftInverseInLanes(DspRoutines routines, int n, float* lanes, int32_t* ip, const float* w);
 
 // The inverse transform in pieces, so that its work can be spread over several calls: piece 0
 // is the conjugating bit reversal, the pieces after it the stages, one each. Pieces [first, end)
-// of complexFftInversePieceCount(n) run here, on four or eight lanes; all of them in order give
-// complexFftInverseFour's and complexFftInverseEight's results.
+// of complexFftInversePieceCount(n) run here, in lanes as above; all of them in order give
+// complexFftInverseInLanes's results.
 int complexFftInversePieceCount(int n);
-void complexFftInversePiecesFour(int n, float* lanes, int32_t* ip, const float* w, int first, int end);
-void complexFftInversePiecesEight(int n, float* lanes, int32_t* ip, const float* w, int first, int end);
+void complexFftInversePiecesInLanes(DspRoutines routines, int n, float* lanes, int32_t* ip, const float* w, int first,
+                                    int end);
 
 // One transform in split layout: the real parts of the N points in a[0, N), the imaginary parts
-// in a[N, 2N). The same pieces as above, forward or inverse (conjugating); each stage whose
-// groups are wide enough runs `width` neighbouring butterflies side by side (1: one at a time,
-// 4: SSE2 lanes, 8: AVX lanes, only where complexFftEightLanesAvailable()). Every width gives the
-// interleaved transform's values, bit for bit, in split layout.
-void complexFftSplitPieces(int n, float* a, int32_t* ip, const float* w, int first, int end, bool inverse, int width);
-void complexFftSplitPiecesEight(int n, float* a, int32_t* ip, const float* w, int first, int end, bool inverse);
-
-// Whether this build has the eight-lane form (x86-64 builds) and the processor runs it (AVX).
-bool complexFftEightLanesAvailable();
-bool complexFftEightLanesBuilt();
+// in a[N, 2N). The same pieces as above, forward or inverse (conjugating); with a lane form, each
+// stage whose groups are wide enough runs neighbouring butterflies side by side in its lanes (the
+// plain form one at a time). Every form gives the interleaved transform's values, bit for bit, in
+// split layout.
+void complexFftSplitPieces(DspRoutines routines, int n, float* a, int32_t* ip, const float* w, int first, int end,
+                           bool inverse);

@@ -4,11 +4,11 @@
 // lanes) for several transforms side by side. Each lane performs exactly the scalar operation
 // sequence, so every instance gives the same bits per transform.
 //
-// Included only by the FFT's source files, each built for its own instruction set. Everything
-// here is in an unnamed namespace: each of those files gets its own copy, and no function is
-// shared between code built for different instruction sets.
+// Included by the plain FFT (ComplexFft.cpp) and the lane-form sources (dsp/forms/), each built
+// for its own instruction set. Everything here is in an unnamed namespace: each of those files
+// gets its own copy, and no function is shared between code built for different instruction sets
+// (nor is any of the standard library's inline code used here).
 
-#include <algorithm>
 #include <cstdint>
 #include <type_traits>
 
@@ -461,7 +461,7 @@ void transformPieces(int n, int first, int end, P d, int32_t* ip, const float* w
 {
     if (first == 0 && end > 0)
         bitReverse<Conjugate>(n, ip + 2, d);
-    runStages<Conjugate>(n, std::max(first - 1, 0), end - 1, d, w);
+    runStages<Conjugate>(n, first > 0 ? first - 1 : 0, end - 1, d, w);
 }
 
 // A transform of one sequence in split layout as pieces [first, end), numbered as above; each
@@ -475,7 +475,7 @@ void splitTransformPieces(int n, int first, int end, float* a, int32_t* ip, cons
     if (first == 0 && end > 0)
         bitReverse<Conjugate>(n, ip + 2, one);
     const int count = stageCount(n);
-    for (int stage = std::max(first - 1, 0); stage < end - 1; ++stage)
+    for (int stage = first > 0 ? first - 1 : 0; stage < end - 1; ++stage)
     {
         const int points = (stage < count - 1 ? stageSpan(stage) : n > 8 ? stageSpan(count - 1) : 2) / 2;
         if constexpr (!std::is_same_v<Narrow, float>)

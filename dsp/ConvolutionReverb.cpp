@@ -5,23 +5,21 @@
 #include <cstring>
 
 #include "ComplexFft.h"
-#include "ConvolutionReverbAvx.h"
 #include "FloatLanes.h"
+#include "LaneForms.h"
 #include "Quantise.h"
-#include "RoutineChoice.h"
 
 namespace
 {
 inline int32_t partitionCount(const ConvolutionReverb& s) { return s.impulseLength / s.partitionLength + 1; }
 
-// The lanes of the selected routines: one (the plain form), four (SSE2) or eight (AVX). A
-// split-layout transform runs that many neighbouring butterflies side by side.
-int splitTransformWidth()
+bool plainForm(const ConvolutionReverb& s) { return s.routines == DspRoutines::plain; }
+
+// The batch routines of a lane width: the form's widest, or four lanes.
+const DspBatchForms& batchForms(const ConvolutionReverb& s, int32_t width)
 {
-    const DspRoutines routines = dspSelectedRoutines();
-    if (routines == DspRoutines::plain)
-        return 1;
-    return routines == DspRoutines::fast && complexFftEightLanesAvailable() ? 8 : 4;
+    const DspLaneForms& forms = dspLaneForms(s.routines);
+    return width == forms.wide.width ? forms.wide : forms.narrow;
 }
 
 // Writes n real samples into inputSpectrum as complex values in split layout and zero-pads to
@@ -40,8 +38,8 @@ void loadInput(ConvolutionReverb& s, const float* x, int32_t n)
 // in the lanes of the selected routines.
 void runForwardPieces(ConvolutionReverb& s, int32_t end)
 {
-    complexFftSplitPieces(2 * s.fftSize, s.inputSpectrum, s.bitReversalTable, s.twiddleTable, s.forwardPieces, end,
-                          false, splitTransformWidth());
+    complexFftSplitPieces(s.routines, 2 * s.fftSize, s.inputSpectrum, s.bitReversalTable, s.twiddleTable,
+                          s.forwardPieces, end, false);
     s.forwardPieces = end;
 }
 
@@ -51,7 +49,7 @@ void runForwardPieces(ConvolutionReverb& s, int32_t end)
 void finishForwardTransform(ConvolutionReverb& s)
 {
     const int32_t E = s.fftSize;
-    if (s.forwardPieces > 0 || splitTransformWidth() > 1)
+    if (s.forwardPieces > 0 || !plainForm(s))
     {
         runForwardPieces(s, complexFftInversePieceCount(2 * E));
         return;
@@ -105,7 +103,7 @@ void addPartitionProduct(ConvolutionReverb& s, int32_t p, int32_t offset)
 }
 
 // The lane forms: productBuffer holds a batch of up to W partition products side by side (float
-// i of lane q at [W i + q]; W = 8 with AVX, else 4), formed and transformed back together. Each
+// i of lane q at [W i + q]; W is the form's widest, or 4), formed and transformed back together. Each
 // lane does exactly what addPartitionProduct does for its partition, in pieces: the products;
 // the inverse transform's bit reversal and stages, one piece each; and the real parts, moved into
 // one run of E values per lane. Only the additions into the accumulator remain.
@@ -120,17 +118,18 @@ void addPartitionProduct(ConvolutionReverb& s, int32_t p, int32_t offset)
 // its last one. Nothing reads those entries in between, and each step's work is done by its last
 // call, before the next completing call reads the first L entries.
 
-// The lane width for this call: 8 or 4, or 0 when the plain form runs.
+// The lane width for this call: the form's widest or 4, or 0 when the plain form runs.
 int32_t laneWidth(const ConvolutionReverb& s)
 {
-    const int32_t width = splitTransformWidth();
-    if (width == 1 || s.fftSize < 4)
+    if (plainForm(s) || s.fftSize < 4)
         return 0;
     // W lanes use W times the product buffer of the plain form; the W - 1 extra stay within
     // 768 KB, so that the lanes add little to an instance's resident memory.
     const int64_t spectrum = 2 * static_cast<int64_t>(s.fftSize);
     const int64_t extraBudget = 196608;  // floats
-    for (int32_t w = width; w >= 4; w /= 2)
+    const DspLaneForms& forms = dspLaneForms(s.routines);
+    const int32_t widths[] = { forms.wide.width, forms.narrow.width };
+    for (const int32_t w : widths)
         if (w * spectrum <= kConvSpectrumCapacity && (w - 1) * spectrum <= extraBudget)
             return w;
     return 0;
@@ -215,76 +214,15 @@ void formLaneProducts(ConvolutionReverb& s, int32_t first, int32_t count, int32_
     s.lanesCount = count;
     s.lanesWidth = W;
     s.lanesPieces = 1;
-    if (W == 8 && convolutionAvxBuilt())
-    {
-        const float* spectra[8];
-        for (int32_t q = 0; q < 8; ++q)
-            spectra[q] =
-                s.partitionSpectra + static_cast<int64_t>(partitionAt(s, first + std::min(q, count - 1))) * 2 * E;
-        convolutionFormProductsAvx(lanes, spectra, X, X + E, E);
-        return;
-    }
-    // Four lanes at a time, two bins at a time: the four partitions' (re, im, re, im) rows,
-    // transposed, give each part of each bin across the lanes (E is a power of two, at least 4).
-    for (int32_t group = 0; group < W; group += 4)
-    {
-        const float* S[4];
-        for (int32_t q = 0; q < 4; ++q)
-        {
-            const int32_t p = partitionAt(s, first + std::min(group + q, count - 1));
-            S[q] = s.partitionSpectra + static_cast<int64_t>(p) * 2 * E;
-        }
-        for (int32_t k = 0; k < E; k += 2)
-        {
-            const int32_t at = 2 * k;
-            FloatLanes r0 = FloatLanes::load(S[0] + at), r1 = FloatLanes::load(S[1] + at);
-            FloatLanes r2 = FloatLanes::load(S[2] + at), r3 = FloatLanes::load(S[3] + at);
-            transpose(r0, r1, r2, r3);  // r0: re of bin k, r1: im of bin k, r2, r3: bin k + 1
-            const FloatLanes* parts[2][2] = { { &r0, &r1 }, { &r2, &r3 } };
-            for (int32_t bin = 0; bin < 2; ++bin)
-            {
-                const int32_t re = at + 2 * bin, im = re + 1;
-                const FloatLanes xr = FloatLanes::splat(X[k + bin]), xi = FloatLanes::splat(X[E + k + bin]);
-                const FloatLanes sr = *parts[bin][0], si = *parts[bin][1];
-                (sr * xr - si * xi).store(lanes + W * re + group);
-                (xi * sr + xr * si).store(lanes + W * im + group);
-            }
-        }
-    }
+    const float* spectra[kMaxLanes];
+    for (int32_t q = 0; q < W; ++q)
+        spectra[q] = s.partitionSpectra + static_cast<int64_t>(partitionAt(s, first + std::min(q, count - 1))) * 2 * E;
+    batchForms(s, W).formProducts(lanes, spectra, X, X + E, E);
 }
 
 // The batch's last piece: the real parts, moved lane by lane into contiguous runs of E values at
-// lanes + W E + q E. First in place and downwards, bin k's W real parts from [2W k] to [W k];
-// then, four bins and four lanes at a time, transposed into the upper half, which the first pass
-// has left free.
-void extractLaneRuns(ConvolutionReverb& s)
-{
-    const int32_t E = s.fftSize;
-    const int32_t W = s.lanesWidth;
-    float* lanes = s.productBuffer;
-    if (W == 8 && E % 8 == 0 && convolutionAvxBuilt())
-    {
-        convolutionExtractRunsAvx(lanes, E);
-        return;
-    }
-    for (int32_t k = 1; k < E; ++k)
-        for (int32_t group = 0; group < W; group += 4)
-            FloatLanes::load(lanes + 2 * W * k + group).store(lanes + W * k + group);
-    float* const runs = lanes + static_cast<int64_t>(W) * E;
-    for (int32_t group = 0; group < W; group += 4)
-        for (int32_t k = 0; k < E; k += 4)
-        {
-            FloatLanes r0 = FloatLanes::load(lanes + W * k + group);
-            FloatLanes r1 = FloatLanes::load(lanes + W * (k + 1) + group);
-            FloatLanes r2 = FloatLanes::load(lanes + W * (k + 2) + group);
-            FloatLanes r3 = FloatLanes::load(lanes + W * (k + 3) + group);
-            transpose(r0, r1, r2, r3);
-            r0.store(runs + static_cast<int64_t>(group) * E + k);
-            r1.store(runs + static_cast<int64_t>(group + 1) * E + k);
-            r2.store(runs + static_cast<int64_t>(group + 2) * E + k);
-            r3.store(runs + static_cast<int64_t>(group + 3) * E + k);
-        }
-}
+// lanes + W E + q E.
+void extractLaneRuns(ConvolutionReverb& s) { batchForms(s, s.lanesWidth).extractRuns(s.productBuffer, s.fftSize); }
 
 // Runs the next piece of the batch after its products: a piece of the inverse transform, or the
 // extraction of the real parts.
@@ -294,15 +232,13 @@ void runBatchPiece(ConvolutionReverb& s)
     const int32_t piece = s.lanesPieces - 1;
     if (s.lanesWidth == 1)
     {
-        complexFftSplitPieces(n, s.productBuffer, s.bitReversalTable, s.twiddleTable, piece, piece + 1, true,
-                              splitTransformWidth());
+        complexFftSplitPieces(s.routines, n, s.productBuffer, s.bitReversalTable, s.twiddleTable, piece, piece + 1,
+                              true);
     }
     else if (piece < complexFftInversePieceCount(n))
     {
-        if (s.lanesWidth == 8)
-            complexFftInversePiecesEight(n, s.productBuffer, s.bitReversalTable, s.twiddleTable, piece, piece + 1);
-        else
-            complexFftInversePiecesFour(n, s.productBuffer, s.bitReversalTable, s.twiddleTable, piece, piece + 1);
+        batchForms(s, s.lanesWidth)
+            .inversePieces(n, s.productBuffer, s.bitReversalTable, s.twiddleTable, piece, piece + 1);
     }
     else
     {
@@ -335,14 +271,7 @@ void addFromLaneRun(ConvolutionReverb& s, int32_t position)
         ? s.productBuffer
         : s.productBuffer + static_cast<int64_t>(s.lanesWidth) * E + static_cast<int64_t>(position - s.lanesFirst) * E;
     float* acc = s.accumulator + static_cast<int64_t>(partitionAt(s, position)) * s.partitionLength;
-    if (laneWidth(s) == 8 && convolutionAvxBuilt())
-    {
-        convolutionAddScaledAvx(acc, re, s.inverseScale, E);
-        return;
-    }
-    const FloatLanes scale = FloatLanes::splat(s.inverseScale);
-    for (int32_t k = 0; k < E; k += 4)
-        (FloatLanes::load(acc + k) + FloatLanes::load(re + k) * scale).store(acc + k);
+    dspLaneForms(s.routines).addScaled(acc, re, s.inverseScale, E);
 }
 
 // Direct mode: every partition's product, in batches formed and completed in this call.
@@ -378,9 +307,9 @@ void handOver(ConvolutionReverb& s, int32_t n)
 void quantiseAccumulator(ConvolutionReverb& s, int32_t from, int32_t to)
 {
     float* acc = s.accumulator;
-    if (laneWidth(s) == 8 && convolutionAvxBuilt())
+    if (!plainForm(s))
     {
-        convolutionQuantiseAvx(acc, from, to);
+        dspLaneForms(s.routines).quantise(acc, from, to);
         return;
     }
     for (int32_t i = from; i < to; ++i)
@@ -392,7 +321,7 @@ void quantiseAccumulator(ConvolutionReverb& s, int32_t from, int32_t to)
 // entries), a piece of the forward transform, a piece of a batch and one addition.
 int32_t completingCallWork(const ConvolutionReverb& s) { return 1 + s.impulseLength / (2 * s.fftSize); }
 constexpr int32_t kScalarPassWork = 2;
-int32_t lanePassWork(int32_t width) { return width == 8 ? 6 : width == 4 ? 3 : 2; }
+int32_t lanePassWork(int32_t width) { return width == 1 ? 2 : 3 * width / 4; }
 constexpr int32_t kAdditionWork = 1;
 
 int32_t stepWork(const ConvolutionReverb& s, int32_t W)
@@ -475,7 +404,7 @@ void advanceStep(ConvolutionReverb& s, int32_t call)
 // routines visit every entry that can be non-zero, [0, f + 2E).
 int32_t quantisedEnd(const ConvolutionReverb& s, int32_t changedEnd)
 {
-    if (dspSelectedRoutines() == DspRoutines::plain)
+    if (plainForm(s))
         return s.impulseLength + 2 * s.fftSize;
     return changedEnd;
 }
@@ -564,7 +493,7 @@ void transformImpulsePartitionsInLanes(ConvolutionReverb& s, const float* impuls
 {
     const int32_t E = s.fftSize;
     float* lanes = s.productBuffer;
-    const FloatLanes zero = FloatLanes::splat(0.0f), negativeZero = FloatLanes::splat(-0.0f);
+    const FloatLanes4 zero = FloatLanes4::splat(0.0f), negativeZero = FloatLanes4::splat(-0.0f);
     for (int32_t group = 0; group < W; group += 4)
     {
         const float* x[4];
@@ -581,10 +510,10 @@ void transformImpulsePartitionsInLanes(ConvolutionReverb& s, const float* impuls
         int32_t i = 0;
         for (; i + 4 <= shortest; i += 4)
         {
-            FloatLanes r0 = FloatLanes::load(x[0] + i), r1 = FloatLanes::load(x[1] + i);
-            FloatLanes r2 = FloatLanes::load(x[2] + i), r3 = FloatLanes::load(x[3] + i);
+            FloatLanes4 r0 = FloatLanes4::load(x[0] + i), r1 = FloatLanes4::load(x[1] + i);
+            FloatLanes4 r2 = FloatLanes4::load(x[2] + i), r3 = FloatLanes4::load(x[3] + i);
             transpose(r0, r1, r2, r3);
-            const FloatLanes* rows[4] = { &r0, &r1, &r2, &r3 };
+            const FloatLanes4* rows[4] = { &r0, &r1, &r2, &r3 };
             for (int32_t t = 0; t < 4; ++t)
             {
                 rows[t]->store(lanes + W * (2 * (i + t)) + group);
@@ -603,22 +532,19 @@ void transformImpulsePartitionsInLanes(ConvolutionReverb& s, const float* impuls
             negativeZero.store(lanes + W * (2 * i + 1) + group);
         }
     }
-    if (W == 8)
-        complexFftInverseEight(2 * E, lanes, s.bitReversalTable, s.twiddleTable);
-    else
-        complexFftInverseFour(2 * E, lanes, s.bitReversalTable, s.twiddleTable);
+    batchForms(s, W).inverse(2 * E, lanes, s.bitReversalTable, s.twiddleTable);
 
     // Back out of the lanes, four floats of four lanes at a time: the rows of the imaginary parts
     // negated, then transposed into four floats of each lane.
     for (int32_t group = 0; group < count; group += 4)
         for (int32_t i = 0; i < 2 * E; i += 4)
         {
-            FloatLanes r0 = FloatLanes::load(lanes + W * i + group);
-            FloatLanes r1 = -FloatLanes::load(lanes + W * (i + 1) + group);
-            FloatLanes r2 = FloatLanes::load(lanes + W * (i + 2) + group);
-            FloatLanes r3 = -FloatLanes::load(lanes + W * (i + 3) + group);
+            FloatLanes4 r0 = FloatLanes4::load(lanes + W * i + group);
+            FloatLanes4 r1 = -FloatLanes4::load(lanes + W * (i + 1) + group);
+            FloatLanes4 r2 = FloatLanes4::load(lanes + W * (i + 2) + group);
+            FloatLanes4 r3 = -FloatLanes4::load(lanes + W * (i + 3) + group);
             transpose(r0, r1, r2, r3);
-            const FloatLanes* rows[4] = { &r0, &r1, &r2, &r3 };
+            const FloatLanes4* rows[4] = { &r0, &r1, &r2, &r3 };
             for (int32_t q = 0; q < 4 && group + q < count; ++q)
                 rows[q]->store(s.partitionSpectra + static_cast<int64_t>(first + group + q) * 2 * E + i);
         }
@@ -668,9 +594,11 @@ void transformPartitions(ConvolutionReverb& s, const float* impulse)
 }  // namespace
 
 bool convolutionReverbConfigure(ConvolutionReverb& state, const float* impulse, int32_t impulseLength,
-                                int32_t blockLength, int32_t blocksPerStep, const FftSizeCosts& table)
+                                int32_t blockLength, int32_t blocksPerStep, const FftSizeCosts& table,
+                                DspRoutines routines)
 {
     ConvolutionReverb& s = state;
+    s.routines = routines;
     std::memset(s.accumulator, 0, sizeof(s.accumulator));
     s.ready = 0;
 
@@ -713,9 +641,10 @@ bool convolutionReverbConfigure(ConvolutionReverb& state, const float* impulse, 
     return true;
 }
 
-void convolutionReverbProcess(ConvolutionReverb& state, float* samples)
+void convolutionReverbProcess(ConvolutionReverb& state, float* samples, DspRoutines routines)
 {
     ConvolutionReverb& s = state;
+    s.routines = routines;
     const int32_t b = s.blockLength;
 
     if (s.blocksPerStep < 2)

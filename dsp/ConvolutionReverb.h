@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "AudioTables.h"
+#include "RoutineChoice.h"
 
 constexpr int32_t kConvPartitionWorkCapacity = 262144;
 constexpr int32_t kConvStepCapacity = 1048576;
@@ -25,6 +26,7 @@ constexpr int32_t kConvTableCapacity = 262144;
 struct ConvolutionReverb
 {
     int32_t ready;            // 1 when configured and usable; the caller runs the engine only then
+    DspRoutines routines;     // the form of the call under way: set from the argument of each call
     int32_t impulseLength;    // f: impulse-response samples covered by the partitions
     int32_t blockLength;      // b: samples per call
     int32_t fftSize;          // E: transform length in complex points
@@ -50,7 +52,7 @@ struct ConvolutionReverb
     // The lane forms' batch of partition products in productBuffer:
     int32_t lanesFirst;   // position, in the order the calls add them, of the first one
     int32_t lanesCount;   // how many (0: none); only for the current inputSpectrum
-    int32_t lanesWidth;   // lanes side by side in productBuffer (4 or 8)
+    int32_t lanesWidth;   // lanes side by side in productBuffer (1, 4 or the form's widest)
     int32_t lanesPieces;  // pieces of the batch done: the products, the transform's stages, the real parts
     // Accumulate mode: the step's work on the current input spectrum, which the lane forms spread
     // evenly over the step's calls.
@@ -67,12 +69,14 @@ struct ConvolutionReverb
 // tables, then raises `ready`. Returns whether the engine is ready. Returns false (ready 0,
 // the reverb stays silent) when no size gives a partition longer than one sample, or when the
 // partitioning would exceed one of the record's capacities (spectra, accumulator, staging
-// buffers, transform size). `impulse` is read for f samples. Work proportional to the impulse
-// length; no heap, no system calls, so it may run on the audio thread between blocks.
+// buffers, transform size). `impulse` is read for f samples. `routines` is the form to run
+// (RoutineChoice.h); every form gives the same record. Work proportional to the impulse length;
+// no heap, no system calls, so it may run on the audio thread between blocks.
 bool convolutionReverbConfigure(ConvolutionReverb& state, const float* impulse, int32_t impulseLength,
-                                int32_t blockLength, int32_t blocksPerStep, const FftSizeCosts& table);
+                                int32_t blockLength, int32_t blocksPerStep, const FftSizeCosts& table,
+                                DspRoutines routines);
 
 // Reads blockLength dry samples from `samples` and writes as many wet samples back in place.
-// Precondition: ready == 1. b = 0 reads and writes nothing. Real-time safe: no heap, no
-// locks, no system calls.
-void convolutionReverbProcess(ConvolutionReverb& state, float* samples);
+// Precondition: ready == 1. b = 0 reads and writes nothing. `routines` is the form to run; it may
+// change from call to call. Real-time safe: no heap, no locks, no system calls.
+void convolutionReverbProcess(ConvolutionReverb& state, float* samples, DspRoutines routines);

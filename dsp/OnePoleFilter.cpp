@@ -1,6 +1,5 @@
 #include "OnePoleFilter.h"
 
-#include "RoutineChoice.h"
 #include "StageWavefront.h"
 
 #include <utility>
@@ -45,9 +44,10 @@ void onePoleFilterProcess(OnePoleFilter& filter, float* samples, int count)
     runChainInterleaved<1>(&one, samples, count);
 }
 
-void onePoleFilterChainProcess(OnePoleFilter* const* filters, int nFilters, float* samples, int count)
+void onePoleFilterChainProcess(OnePoleFilter* const* filters, int nFilters, float* samples, int count,
+                               DspRoutines routines)
 {
-    if (dspSelectedRoutines() == DspRoutines::plain || nFilters < 2 || nFilters > 4)
+    if (routines == DspRoutines::plain || nFilters < 2 || nFilters > 4)
     {
         for (int f = 0; f < nFilters; ++f)
             onePoleFilterProcess(*filters[f], samples, count);

@@ -2,6 +2,7 @@
 // First-order low-pass or high-pass filter with one coefficient, working in place.
 
 #include "Quantise.h"
+#include "RoutineChoice.h"
 
 struct OnePoleFilter
 {
@@ -87,9 +88,10 @@ void onePoleFilterProcess(OnePoleFilter& filter, float* samples, int count);
 
 // Runs `count` samples in place through a chain of 1 to 4 filters: filters[0] first, then
 // filters[1], and so on. The result is that of one onePoleFilterProcess call per filter in
-// turn; the fast form takes each sample through the whole chain before the next one, so the
-// filters' recursions overlap in time. Real-time safe.
-void onePoleFilterChainProcess(OnePoleFilter* const* filters, int nFilters, float* samples, int count);
+// turn; every form but plain takes each sample through the whole chain before the next one, so
+// the filters' recursions overlap in time. Real-time safe.
+void onePoleFilterChainProcess(OnePoleFilter* const* filters, int nFilters, float* samples, int count,
+                               DspRoutines routines);
 
 // Sets `coef` for the filter's type from a cut-off in Hz and the rate in Hz the filter runs at
 // (44100 or 48000 in this system). Leaves x1 and y1 alone, so it may retune a running filter.

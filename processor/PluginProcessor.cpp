@@ -6,7 +6,6 @@
 
 #include "AudioTables.h"
 #include "PluginEditor.h"
-#include "RoutineChoice.h"
 #include "StageWavefront.h"
 
 namespace
@@ -332,12 +331,12 @@ void BrondavellJuceAudioProcessor::processBlock(juce::AudioBuffer<float>& buffer
         silenceImplausibleInput(channel0, numSamples);
     SignalBlock block{ channel0, numSamples, static_cast<int32_t>(hostRate) };
     if (down != nullptr)
-        blockResamplerProcess(*down, block);
+        blockResamplerProcess(*down, block, dspRoutines);
 
     processAmpChain(block);
 
     if (up != nullptr)
-        blockResamplerProcess(*up, block);
+        blockResamplerProcess(*up, block, dspRoutines);
 
     // The way down and up gives back n rounded down to a multiple of the factor. The host
     // samples beyond that hold the last sample produced (silence when none was), never what
@@ -359,7 +358,7 @@ void BrondavellJuceAudioProcessor::processBlock(juce::AudioBuffer<float>& buffer
 // the order the sound depends on.
 void BrondavellJuceAudioProcessor::processAmpChain(SignalBlock& block)
 {
-    if (dspSelectedRoutines() != DspRoutines::plain && mergedPassesFit())
+    if (dspRoutines != DspRoutines::plain && mergedPassesFit())
     {
         processAmpChainMerged(block);
         return;
@@ -390,7 +389,7 @@ void BrondavellJuceAudioProcessor::processAmpChainMerged(SignalBlock& block)
     if (!bright->get())
     {
         scale(x, n, 2.0f);
-        biquadCascadeProcess(darkeningFilter, x, n);
+        biquadCascadeProcess(darkeningFilter, x, n, dspRoutines);
         inputGain = 7.0f;
     }
     mergedChannelPass(x, n, inputGain);
@@ -509,11 +508,11 @@ void BrondavellJuceAudioProcessor::inputStage(float* x, int n)
     scale(x, n, 2.0f);
     if (!bright->get())
     {
-        biquadCascadeProcess(darkeningFilter, x, n);
+        biquadCascadeProcess(darkeningFilter, x, n, dspRoutines);
         scale(x, n, 7.0f);
     }
     OnePoleFilter* const highPass[] = { &inputHighPass1, &inputHighPass2 };
-    onePoleFilterChainProcess(highPass, 2, x, n);
+    onePoleFilterChainProcess(highPass, 2, x, n, dspRoutines);
 }
 
 // The selected channel's gain, preamp shaper and filters, then its tone stack a second time
@@ -529,7 +528,7 @@ void BrondavellJuceAudioProcessor::channelStage(float* x, int n)
         for (int i = 0; i < n; ++i)
             x[i] = shaperTableLookup(preampShaper, x[i]);
         OnePoleFilter* const driveFilters[] = { &driveLowPass1, &driveLowPass2, &driveHighPass1, &driveHighPass2 };
-        onePoleFilterChainProcess(driveFilters, 4, x, n);
+        onePoleFilterChainProcess(driveFilters, 4, x, n, dspRoutines);
         toneStackProcess(driveToneStack, x, n);
     }
     else
@@ -558,7 +557,7 @@ void BrondavellJuceAudioProcessor::presenceStage(float* x, int n)
 {
     std::memcpy(presenceScratch, x, sizeof(float) * static_cast<size_t>(n));
     OnePoleFilter* const band[] = { &presenceLowPass1, &presenceHighPass1, &presenceLowPass2, &presenceHighPass2 };
-    onePoleFilterChainProcess(band, 4, presenceScratch, n);
+    onePoleFilterChainProcess(band, 4, presenceScratch, n, dspRoutines);
     for (int i = 0; i < n; ++i)  // the amount is read at every sample, deliberately
         x[i] = (presence->get() * presenceScratch[i]) * 5.0f + x[i];
 }
@@ -571,9 +570,9 @@ void BrondavellJuceAudioProcessor::reverbStage(float* x, int n, int32_t sampleRa
     if (reverbConvolution.ready == 1 && reverb->get() > 0.0f)
     {
         const bool halfRate = hqReverb->get();
-        blockResamplerProcess(halfRate ? reverbDownsampler2 : reverbDownsampler4, reverbBlock);
-        convolutionReverbProcess(reverbConvolution, reverbBlock.data);
-        blockResamplerProcess(halfRate ? reverbUpsampler2 : reverbUpsampler4, reverbBlock);
+        blockResamplerProcess(halfRate ? reverbDownsampler2 : reverbDownsampler4, reverbBlock, dspRoutines);
+        convolutionReverbProcess(reverbConvolution, reverbBlock.data, dspRoutines);
+        blockResamplerProcess(halfRate ? reverbUpsampler2 : reverbUpsampler4, reverbBlock, dspRoutines);
 
         // The samples beyond the up-resampler's count get its last wet sample (silence when it
         // produced none), never what an earlier block left in its buffer.
@@ -609,14 +608,14 @@ void BrondavellJuceAudioProcessor::cabinetStage(float* x, int n)
     else
     {
         BiquadCascade* const cabinet[] = { &cabinetFilter, &cabinetLowPass, &cabinetHighPass };
-        biquadCascadeChainProcess(cabinet, 3, x, n);
+        biquadCascadeChainProcess(cabinet, 3, x, n, dspRoutines);
     }
 }
 
 void BrondavellJuceAudioProcessor::outputStage(float* x, int n)
 {
     OnePoleFilter* const highPass[] = { &outputHighPass1, &outputHighPass2 };
-    onePoleFilterChainProcess(highPass, 2, x, n);
+    onePoleFilterChainProcess(highPass, 2, x, n, dspRoutines);
 }
 
 void BrondavellJuceAudioProcessor::prepareReverb()
@@ -654,7 +653,8 @@ void BrondavellJuceAudioProcessor::prepareReverb()
 
     // Sizes, FFT size choice and partition spectra; leaves the engine off when no partitioning
     // fits its capacities.
-    convolutionReverbConfigure(reverbConvolution, decimatedIr, impulse.length / c, a / c, h, kFftSizeCosts);
+    convolutionReverbConfigure(reverbConvolution, decimatedIr, impulse.length / c, a / c, h, kFftSizeCosts,
+                               dspRoutines);
     reverbInitialised = true;
 }
 

@@ -11,6 +11,7 @@
 #include "ConvolutionReverb.h"
 #include "DecimationFilter.h"
 #include "OnePoleFilter.h"
+#include "RoutineChoice.h"
 #include "ShaperTable.h"
 #include "SignalBlock.h"
 #include "ToneStack.h"
@@ -64,7 +65,7 @@ private:
     void channelVolume(float* x, int n);
     void cabinetStage(float* x, int n);
     void outputStage(float* x, int n);
-    // processAmpChain with the fast or baseline routines: the same steps, with the per-sample
+    // processAmpChain with any form of the routines but plain: the same steps, with the per-sample
     // work from the input high-pass to the presence merged into two passes over the block.
     void processAmpChainMerged(SignalBlock& block);
     bool mergedPassesFit();
@@ -132,6 +133,11 @@ public:
     juce::AudioParameterFloat* presence = nullptr;
     juce::AudioParameterBool* boost = nullptr;
     juce::AudioParameterInt* cab = nullptr;
+
+    // The form of the DSP routines processBlock runs: the fastest this processor has, asked once
+    // at construction. Every form gives the same output; a benchmark or a test may set another
+    // one that dspRoutinesRun, between blocks, on the thread that runs them.
+    DspRoutines dspRoutines = dspFastestRoutines();
 
 private:
     // Tests read the prepared DSP state through this; nothing else uses it.

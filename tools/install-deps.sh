@@ -19,6 +19,8 @@ packages=(
   lv2-dev sordi
   # sanitizer and fuzzer runtimes for the clang fuzz build; expat for the state fuzzer's oracle
   clang libclang-rt-14-dev libexpat1-dev
+  # the lane forms' checks: nm over the objects, renders on emulated processors
+  binutils qemu-user
 )
 
 missing=()

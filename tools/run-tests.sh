@@ -25,7 +25,14 @@ configure_and_test() {
   shift
   cmake -S . -B "$dir" -G Ninja "$@"
   cmake --build "$dir" --parallel "$jobs"
+  check_isa_symbols "$dir"
   ctest --test-dir "$dir" --output-on-failure --parallel "$test_jobs" --timeout 900
+}
+
+# No object built for a wider instruction set shares an external symbol with another object.
+check_isa_symbols() {
+  echo "lane-form symbols:"
+  tools/check_isa_symbols.py "$1"
 }
 
 for stage in "${stages[@]}"; do
@@ -38,6 +45,8 @@ for stage in "${stages[@]}"; do
       report=$(lv2_validate build/Brondavell_artefacts/Release/LV2/BrondavellV2.lv2/*.ttl 2>&1) || true
       echo "$report" | tail -n 1
       echo "$report" | grep -q "^Found 0 errors" || { echo "$report"; exit 1; }
+      echo "renders on emulated processors:"
+      tools/check-emulated-cpus.sh build Release
       ;;
     asan)
       configure_and_test build-asan -DCMAKE_BUILD_TYPE=Debug -DBRONDAVELL_SANITIZE="address;undefined" \
@@ -49,6 +58,7 @@ for stage in "${stages[@]}"; do
       cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRONDAVELL_SANITIZE=thread \
         -DBRONDAVELL_WITH_BENCH=OFF
       cmake --build build-tsan --parallel "$jobs"
+      check_isa_symbols build-tsan
       ctest --test-dir build-tsan --output-on-failure --timeout 900 -L threads
       ;;
     fuzz)

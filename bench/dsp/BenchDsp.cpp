@@ -59,9 +59,22 @@ void BM_OnePole(benchmark::State& state)
 }
 BENCHMARK(BM_OnePole)->ArgNames({ "block", "lowpass" })->ArgsProduct({ { 64, 512 }, { 1, 0 } });
 
+// The form of a case's "form" argument (the index in DspRoutines: 0 plain, 1 baseline, 2 avx,
+// 3 avx2, 4 avx512); a form that cannot run here is marked skipped.
+bool skipUnlessRuns(benchmark::State& state, DspRoutines routines)
+{
+    if (dspRoutinesRun(routines))
+        return false;
+    state.SkipWithError("the processor lacks its instruction set");
+    return true;
+}
+
 void BM_Cascade25(benchmark::State& state)
 {
     const int n = static_cast<int>(state.range(0));
+    const auto routines = static_cast<DspRoutines>(state.range(1));
+    if (skipUnlessRuns(state, routines))
+        return;
     static float sos[25 * 6];
     static float scale[26];
     for (int s = 0; s < 25; ++s)
@@ -77,12 +90,12 @@ void BM_Cascade25(benchmark::State& state)
     for (auto _ : state)
     {
         float* x = feed.next();
-        biquadCascadeProcess(c, x, n);
+        biquadCascadeProcess(c, x, n, routines);
         benchmark::DoNotOptimize(x);
     }
     state.counters["per_sample"] = perItem(n);
 }
-BENCHMARK(BM_Cascade25)->ArgName("block")->Arg(64)->Arg(512);
+BENCHMARK(BM_Cascade25)->ArgNames({ "block", "form" })->ArgsProduct({ { 64, 512 }, { 0, 1, 2, 3, 4 } });
 
 // Block length is the input length; per_sample counts the samples at the higher rate.
 void BM_Resampler(benchmark::State& state)
@@ -96,7 +109,7 @@ void BM_Resampler(benchmark::State& state)
     for (auto _ : state)
     {
         SignalBlock block{ feed.next(), n, 48000 };
-        blockResamplerProcess(*r, block);
+        blockResamplerProcess(*r, block, dspFastestRoutines());
         benchmark::DoNotOptimize(block.data);
     }
     state.counters["per_sample"] = perItem(down ? n : n * factor);
@@ -132,15 +145,6 @@ struct FftTables
     }
 };
 
-// Whether a case of eight lanes cannot run here (no AVX); it is then marked skipped.
-bool skipWithoutEightLanes(benchmark::State& state, int width)
-{
-    if (width != 8 || complexFftEightLanesAvailable())
-        return false;
-    state.SkipWithError("no AVX");
-    return true;
-}
-
 void BM_FftForward(benchmark::State& state)
 {
     const int N = static_cast<int>(state.range(0));
@@ -173,48 +177,47 @@ void BM_FftInverse(benchmark::State& state)
 }
 BENCHMARK(BM_FftInverse)->ArgName("N")->RangeMultiplier(2)->Range(256, 16384);
 
-// Inverse transforms side by side in four (SSE2) or eight (AVX) lanes; per_fft is per lane.
+// Inverse transforms side by side in the lanes of a form (4, 8 or 16); per_fft is per lane.
 void BM_FftInverseLanes(benchmark::State& state)
 {
     const int N = static_cast<int>(state.range(0));
-    const int width = static_cast<int>(state.range(1));
-    if (skipWithoutEightLanes(state, width))
+    const auto routines = static_cast<DspRoutines>(state.range(1));
+    if (skipUnlessRuns(state, routines))
         return;
+    const int width = complexFftLanes(routines);
     FftTables t(N);
     auto a = noise(static_cast<size_t>(2 * N * width), 3);
     for (auto _ : state)
     {
-        if (width == 8)
-            complexFftInverseEight(2 * N, a.data(), t.ip.data(), t.w.data());
-        else
-            complexFftInverseFour(2 * N, a.data(), t.ip.data(), t.w.data());
+        complexFftInverseInLanes(routines, 2 * N, a.data(), t.ip.data(), t.w.data());
         benchmark::DoNotOptimize(a.data());
         benchmark::ClobberMemory();
     }
+    state.SetLabel(std::to_string(width) + " lanes");
     state.counters["per_fft"] = perItem(width);
 }
 
-BENCHMARK(BM_FftInverseLanes)->ArgNames({ "N", "width" })->ArgsProduct({ { 1024, 2048, 4096 }, { 4, 8 } });
+BENCHMARK(BM_FftInverseLanes)->ArgNames({ "N", "form" })->ArgsProduct({ { 1024, 2048, 4096 }, { 1, 2, 3, 4 } });
 
-// One transform in split layout, neighbouring butterflies side by side in `width` lanes.
+// One transform in split layout, neighbouring butterflies side by side in a form's lanes.
 void BM_FftSplit(benchmark::State& state)
 {
     const int N = static_cast<int>(state.range(0));
-    const int width = static_cast<int>(state.range(1));
-    if (skipWithoutEightLanes(state, width))
+    const auto routines = static_cast<DspRoutines>(state.range(1));
+    if (skipUnlessRuns(state, routines))
         return;
     FftTables t(N);
     auto a = noise(static_cast<size_t>(2 * N), 3);
     const int pieces = complexFftInversePieceCount(2 * N);
     for (auto _ : state)
     {
-        complexFftSplitPieces(2 * N, a.data(), t.ip.data(), t.w.data(), 0, pieces, true, width);
+        complexFftSplitPieces(routines, 2 * N, a.data(), t.ip.data(), t.w.data(), 0, pieces, true);
         benchmark::DoNotOptimize(a.data());
         benchmark::ClobberMemory();
     }
     state.counters["per_fft"] = perItem(1);
 }
-BENCHMARK(BM_FftSplit)->ArgNames({ "N", "width" })->ArgsProduct({ { 1024, 2048, 4096 }, { 1, 4, 8 } });
+BENCHMARK(BM_FftSplit)->ArgNames({ "N", "form" })->ArgsProduct({ { 1024, 2048, 4096 }, { 0, 1, 2, 3, 4 } });
 
 void BM_FftwfForward(benchmark::State& state)
 {
@@ -252,11 +255,14 @@ const ReverbCase kReverbCases[] = {
 void BM_ConvolutionReverb(benchmark::State& state)
 {
     const ReverbCase& c = kReverbCases[state.range(0)];
+    const auto routines = static_cast<DspRoutines>(state.range(1));
+    if (skipUnlessRuns(state, routines))
+        return;
     auto ir = noise(static_cast<size_t>(c.f), 4);
     for (int i = 0; i < c.f; ++i)
         ir[i] *= std::exp(-3.0f * float(i) / float(c.f));
     auto e = std::make_unique<ConvolutionReverb>();
-    if (!convolutionReverbConfigure(*e, ir.data(), c.f, c.b, c.h, kFftSizeCosts))
+    if (!convolutionReverbConfigure(*e, ir.data(), c.f, c.b, c.h, kFftSizeCosts, routines))
     {
         state.SkipWithError("configuration failed");
         return;
@@ -265,7 +271,7 @@ void BM_ConvolutionReverb(benchmark::State& state)
     for (auto _ : state)
     {
         float* x = feed.next();
-        convolutionReverbProcess(*e, x);
+        convolutionReverbProcess(*e, x, routines);
         benchmark::DoNotOptimize(x);
     }
     state.SetLabel("f=" + std::to_string(c.f) + " h=" + std::to_string(c.h) + " b=" + std::to_string(c.b)
@@ -273,7 +279,7 @@ void BM_ConvolutionReverb(benchmark::State& state)
     state.counters["per_call"] = perItem(1);
     state.counters["per_sample"] = perItem(c.b);
 }
-BENCHMARK(BM_ConvolutionReverb)->ArgName("example")->DenseRange(0, 7);
+BENCHMARK(BM_ConvolutionReverb)->ArgNames({ "example", "form" })->ArgsProduct({ { 0, 1, 2, 3, 4, 5, 6, 7 }, { 0, 1, 2, 3, 4 } });
 
 void BM_ConvolutionConfigure(benchmark::State& state)
 {
@@ -281,7 +287,7 @@ void BM_ConvolutionConfigure(benchmark::State& state)
     const auto ir = noise(static_cast<size_t>(c.f), 5);
     auto e = std::make_unique<ConvolutionReverb>();
     for (auto _ : state)
-        benchmark::DoNotOptimize(convolutionReverbConfigure(*e, ir.data(), c.f, c.b, c.h, kFftSizeCosts));
+        benchmark::DoNotOptimize(convolutionReverbConfigure(*e, ir.data(), c.f, c.b, c.h, kFftSizeCosts, dspFastestRoutines()));
 }
 BENCHMARK(BM_ConvolutionConfigure)->ArgName("example")->DenseRange(0, 7)->Unit(benchmark::kMicrosecond);
 }  // namespace

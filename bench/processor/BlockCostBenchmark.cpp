@@ -119,7 +119,7 @@ Player makePlayer(double rate, int block, Settings s, bool reverbOn)
 double play(Player& player, const std::vector<float>& input, size_t at, int block, DspRoutines routines)
 {
     std::memcpy(player.buffer.getWritePointer(0), input.data() + at, sizeof(float) * static_cast<size_t>(block));
-    dspSelectRoutines(routines);
+    player.processor->dspRoutines = routines;
     const double start = threadCpuNanoseconds();
     player.processor->processBlock(player.buffer, player.midi);
     return threadCpuNanoseconds() - start;
@@ -137,8 +137,8 @@ bool reverbRuns(double rate, int block, Settings s)
     for (int k = 0; k < blocks; ++k)
     {
         const size_t at = static_cast<size_t>(k) * static_cast<size_t>(block);
-        play(with, input, at, block, DspRoutines::fast);
-        play(without, input, at, block, DspRoutines::fast);
+        play(with, input, at, block, dspFastestRoutines());
+        play(without, input, at, block, dspFastestRoutines());
         if (std::memcmp(with.buffer.getReadPointer(0), without.buffer.getReadPointer(0),
                         sizeof(float) * static_cast<size_t>(block))
             != 0)
@@ -167,7 +167,7 @@ Result measure(double rate, int block, Settings s, int repetitions)
     {
         const size_t at = static_cast<size_t>(k % blocksPerRun) * static_cast<size_t>(block);
         play(plain, input, at, block, DspRoutines::plain);
-        play(fast, input, at, block, DspRoutines::fast);
+        play(fast, input, at, block, dspFastestRoutines());
         play(baseline, input, at, block, DspRoutines::baseline);
     }
     std::vector<std::vector<double>> plainTimes(static_cast<size_t>(blocksPerRun)), fastTimes(plainTimes);
@@ -179,7 +179,7 @@ Result measure(double rate, int block, Settings s, int repetitions)
         {
             const size_t at = static_cast<size_t>(k) * static_cast<size_t>(block);
             const double tp = play(plain, input, at, block, DspRoutines::plain);
-            const double tf = play(fast, input, at, block, DspRoutines::fast);
+            const double tf = play(fast, input, at, block, dspFastestRoutines());
             baselineTotal += play(baseline, input, at, block, DspRoutines::baseline);
             plainTimes[static_cast<size_t>(k)].push_back(tp);
             fastTimes[static_cast<size_t>(k)].push_back(tf);
@@ -195,7 +195,6 @@ Result measure(double rate, int block, Settings s, int repetitions)
         fastRuns.push_back(fastTotal / samples);
         baselineRuns.push_back(baselineTotal / samples);
     }
-    dspSelectRoutines(DspRoutines::fast);
     std::vector<double> fastBlocks, plainBlocks;
     for (int k = 0; k < blocksPerRun; ++k)
     {

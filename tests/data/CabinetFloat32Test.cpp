@@ -129,7 +129,7 @@ void processFloat(const Stage& stage, int first, int last, std::vector<float>& y
     {
         const int count = int(std::min<size_t>(512, y.size() - start));
         for (int c = first; c < last; ++c)
-            biquadCascadeProcess(cascades[c], y.data() + start, count);
+            biquadCascadeProcess(cascades[c], y.data() + start, count, dspFastestRoutines());
     }
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ComplexFft.h"
+#include "DspRoutineForms.h"
 #include "FloatingPointModes.h"
 #include "TestSignals.h"
 
@@ -206,27 +207,24 @@ TEST(ComplexFft, ForwardThenInverseGivesNTimesTheInput)
 }
 }  // namespace
 
-// Four (SSE2) and eight (AVX, where the processor has it) inverse transforms in lanes give, lane
-// by lane, the bits of the plain inverse transform, for every size and under both floating-point
-// modes (the data includes denormals, -0 and zeros).
+// The inverse transforms in lanes of every lane form (four, eight or sixteen side by side), whole
+// or one piece per call, give, lane by lane, the bits of the plain inverse transform, for every
+// size and under both floating-point modes (the data includes denormals, -0 and zeros).
 TEST(ComplexFft, InverseInLanesMatchesThePlainInverse)
 {
-    struct Form
-    {
-        int width;
-        void (*inverse)(int, float*, int32_t*, const float*);
-    };
-    std::vector<Form> forms = { { 4, complexFftInverseFour } };
-    if (complexFftEightLanesAvailable())
-        forms.push_back({ 8, complexFftInverseEight });
-    for (const auto& form : forms)
-        for (const auto& mode : kFloatingPointModes)
+    using brondavell::test::routinesName;
+    for (const DspRoutines routines : brondavell::test::runnableRoutines())
+        for (const bool inPieces : { false, true })
         {
-            const ScopedFloatingPointMode fpMode(mode);
-            for (int N = 2; N <= 32768; N *= 2)
+            if (routines == DspRoutines::plain)
+                continue;
+            for (const auto& mode : kFloatingPointModes)
             {
+                const ScopedFloatingPointMode fpMode(mode);
+                for (int N = 2; N <= 32768; N *= 2)
+                {
                 const int n = 2 * N;
-                const auto W = static_cast<size_t>(form.width);
+                const auto W = static_cast<size_t>(complexFftLanes(routines));
                 std::vector<int32_t> ip(static_cast<size_t>(N) + 2, 0);
                 std::vector<float> w(static_cast<size_t>(N), 0.0f);
                 complexFftMakeTwiddles(N / 2, ip.data(), w.data());
@@ -240,28 +238,31 @@ TEST(ComplexFft, InverseInLanesMatchesThePlainInverse)
                     for (size_t i = 0; i < static_cast<size_t>(n); ++i)
                         lanes[W * i + q] = plain[q][i];
                 }
-                form.inverse(n, lanes.data(), ip.data(), w.data());
+                if (inPieces)
+                    for (int piece = 0; piece < complexFftInversePieceCount(n); ++piece)
+                        complexFftInversePiecesInLanes(routines, n, lanes.data(), ip.data(), w.data(), piece,
+                                                       piece + 1);
+                else
+                    complexFftInverseInLanes(routines, n, lanes.data(), ip.data(), w.data());
                 for (size_t q = 0; q < W; ++q)
                 {
                     complexFftInverse(n, plain[q].data(), ip.data(), w.data());
                     for (size_t i = 0; i < static_cast<size_t>(n); ++i)
                         ASSERT_EQ(bitsOf(plain[q][i]), bitsOf(lanes[W * i + q]))
-                            << form.width << " lanes, " << mode.name << ", N " << N << ", lane " << q << ", float "
-                            << i;
+                            << routinesName(routines) << (inPieces ? " in pieces, " : ", ") << W << " lanes, "
+                            << mode.name << ", N " << N << ", lane " << q << ", float " << i;
                 }
+            }
             }
         }
 }
 
-// One transform in split layout, forward and inverse, one butterfly at a time or neighbouring
-// butterflies side by side in four or eight lanes, run piece by piece, gives the interleaved
-// transform's bits, for every size and under both floating-point modes.
+// One transform in split layout, forward and inverse, one butterfly at a time (plain) or
+// neighbouring butterflies side by side in the lanes of every lane form, run piece by piece, gives
+// the interleaved transform's bits, for every size and under both floating-point modes.
 TEST(ComplexFft, SplitLayoutMatchesTheInterleavedTransform)
 {
-    std::vector<int> widths = { 1, 4 };
-    if (complexFftEightLanesAvailable())
-        widths.push_back(8);
-    for (const int width : widths)
+    for (const DspRoutines routines : brondavell::test::runnableRoutines())
         for (const bool inverse : { false, true })
             for (const auto& mode : kFloatingPointModes)
             {
@@ -272,7 +273,7 @@ TEST(ComplexFft, SplitLayoutMatchesTheInterleavedTransform)
                     std::vector<int32_t> ip(static_cast<size_t>(N) + 2, 0);
                     std::vector<float> w(static_cast<size_t>(N), 0.0f);
                     complexFftMakeTwiddles(N / 2, ip.data(), w.data());
-                    auto interleaved = noise(static_cast<size_t>(n), static_cast<unsigned>(N * 3 + width));
+                    auto interleaved = noise(static_cast<size_t>(n), static_cast<unsigned>(N * 3 + static_cast<int>(routines)));
                     interleaved[1] = 1e-39f;
                     interleaved[static_cast<size_t>(n - 2)] = -0.0f;
                     std::vector<float> split(static_cast<size_t>(n));
@@ -291,12 +292,12 @@ TEST(ComplexFft, SplitLayoutMatchesTheInterleavedTransform)
                         complexFftForward(n, interleaved.data(), w.data());
                     }
                     for (int piece = 0; piece < complexFftInversePieceCount(n); ++piece)
-                        complexFftSplitPieces(n, split.data(), ip.data(), w.data(), piece, piece + 1, inverse, width);
+                        complexFftSplitPieces(routines, n, split.data(), ip.data(), w.data(), piece, piece + 1, inverse);
                     for (int k = 0; k < N; ++k)
                         for (int part = 0; part < 2; ++part)
                             ASSERT_EQ(bitsOf(interleaved[static_cast<size_t>(2 * k + part)]),
                                       bitsOf(split[static_cast<size_t>(part * N + k)]))
-                                << "width " << width << (inverse ? ", inverse, " : ", forward, ") << mode.name << ", N "
+                                << brondavell::test::routinesName(routines) << (inverse ? ", inverse, " : ", forward, ") << mode.name << ", N "
                                 << N << ", point " << k << ", part " << part;
                 }
             }

@@ -16,7 +16,7 @@
 #include "AudioTables.h"
 #include "ComplexFft.h"
 #include "ConvolutionReverb.h"
-#include "RoutineChoice.h"
+#include "DspRoutineForms.h"
 #include "TestSignals.h"
 
 namespace
@@ -227,18 +227,17 @@ TEST(ConvolutionConfigureTest, MatchesTheReferenceBitForBit)
     const auto reference = std::make_unique<ConvolutionReverb>();
     const auto input = noise(8 * 8192, 3);
     std::vector<float> block(8192), referenceBlock(8192);
-    const DspRoutines routines[] = { DspRoutines::fast, DspRoutines::baseline, DspRoutines::plain };
+    const std::vector<DspRoutines> routines = brondavell::test::runnableRoutines();
     int ready = 0;
     for (size_t index = 0; index < configurations.size(); ++index)
     {
         const Configuration& c = configurations[index];
-        const DspRoutines form = routines[index % 3];
-        SCOPED_TRACE(describe(c) + ", routines " + std::to_string(static_cast<int>(form)));
-        dspSelectRoutines(form);
+        const DspRoutines form = routines[index % routines.size()];
+        SCOPED_TRACE(describe(c) + ", routines " + brondavell::test::routinesName(form));
         const int32_t f = c.source->length / c.factor;
         const int32_t h = std::min(128, std::max(1, 1024 / c.a));
         const int32_t b = c.a / c.factor;
-        const bool configured = convolutionReverbConfigure(*engine, c.source->samples, f, b, h, *c.table);
+        const bool configured = convolutionReverbConfigure(*engine, c.source->samples, f, b, h, *c.table, form);
         ASSERT_EQ(configured, referenceConfigure(*reference, c.source->samples, f, b, h, *c.table));
         ASSERT_EQ(firstDifference(*engine, *reference), "");
         if (!configured)
@@ -252,13 +251,12 @@ TEST(ConvolutionConfigureTest, MatchesTheReferenceBitForBit)
             const size_t at = static_cast<size_t>(call * b) % (input.size() - 8192);
             std::copy_n(input.begin() + static_cast<long>(at), b, block.begin());
             std::copy_n(input.begin() + static_cast<long>(at), b, referenceBlock.begin());
-            convolutionReverbProcess(*engine, block.data());
-            convolutionReverbProcess(*reference, referenceBlock.data());
+            convolutionReverbProcess(*engine, block.data(), form);
+            convolutionReverbProcess(*reference, referenceBlock.data(), form);
             ASSERT_EQ(std::memcmp(block.data(), referenceBlock.data(), sizeof(float) * static_cast<size_t>(b)), 0)
                 << "call " << call;
         }
     }
-    dspSelectRoutines(DspRoutines::fast);
     // The table above reaches the engine's off paths and a good share of usable partitionings.
     EXPECT_GT(ready, static_cast<int>(configurations.size()) / 2);
 }

@@ -12,7 +12,7 @@
 #include "ConvolutionReverb.h"
 #include "FloatingPointModes.h"
 #include "Quantise.h"
-#include "RoutineChoice.h"
+#include "DspRoutineForms.h"
 #include "TestSignals.h"
 
 namespace
@@ -49,7 +49,7 @@ std::vector<float> run(ConvolutionReverb& e, const std::vector<float>& input, in
             const size_t at = static_cast<size_t>(c) * b + i;
             block[i] = at < input.size() ? input[at] : 0.0f;
         }
-        convolutionReverbProcess(e, block.data());
+        convolutionReverbProcess(e, block.data(), dspFastestRoutines());
         std::copy(block.begin(), block.end(), out.begin() + static_cast<long>(c) * b);
     }
     return out;
@@ -82,7 +82,7 @@ TEST_P(WorkedExamples, SizesAndImpulseResponse)
     const auto& x = GetParam();
     const auto ir = syntheticIr(x.f, static_cast<unsigned>(x.f));
     auto e = makeEngine();
-    ASSERT_TRUE(convolutionReverbConfigure(*e, ir.data(), x.f, x.b, x.h, kFftSizeCosts));
+    ASSERT_TRUE(convolutionReverbConfigure(*e, ir.data(), x.f, x.b, x.h, kFftSizeCosts, dspFastestRoutines()));
     EXPECT_EQ(e->ready, 1);
     EXPECT_EQ(e->fftSize, x.E);
     EXPECT_EQ(e->partitionLength, x.F);
@@ -127,7 +127,7 @@ TEST(ConvolutionReverb, AccumulateModeIsDirectModeDelayed)
     const auto input = noise(6000, 6);
 
     auto direct = makeEngine();
-    ASSERT_TRUE(convolutionReverbConfigure(*direct, ir.data(), f, b, 1, kFftSizeCosts));
+    ASSERT_TRUE(convolutionReverbConfigure(*direct, ir.data(), f, b, 1, kFftSizeCosts, dspFastestRoutines()));
     const int calls = 1000;
     const auto dry = run(*direct, input, calls);
     double maxErr = 0.0;
@@ -144,7 +144,7 @@ TEST(ConvolutionReverb, AccumulateModeIsDirectModeDelayed)
     for (int h : { 2, 3, 4, 16 })
     {
         auto acc = makeEngine();
-        ASSERT_TRUE(convolutionReverbConfigure(*acc, ir.data(), f, b, h, kFftSizeCosts)) << h;
+        ASSERT_TRUE(convolutionReverbConfigure(*acc, ir.data(), f, b, h, kFftSizeCosts, dspFastestRoutines())) << h;
         const int delay = 2 * h * b - b;
         const auto wet = run(*acc, input, calls + delay / b);
         for (int i = 0; i < delay; ++i)
@@ -164,7 +164,7 @@ TEST(ConvolutionReverb, ImpulseLengthMultipleOfPartitionLength)
     for (int h : { 1, 2 })
     {
         auto e = makeEngine();
-        ASSERT_TRUE(convolutionReverbConfigure(*e, ir.data(), f, 128, h, kFftSizeCosts));
+        ASSERT_TRUE(convolutionReverbConfigure(*e, ir.data(), f, 128, h, kFftSizeCosts, dspFastestRoutines()));
         if (h == 2)
         {
             ASSERT_EQ(e->partitionLength, 1793);
@@ -195,14 +195,14 @@ TEST(ConvolutionReverb, PauseResumesTheStepAndTheTail)
     const auto input = noise(64 * 7, 10);
     auto steady = makeEngine();
     auto paused = makeEngine();
-    ASSERT_TRUE(convolutionReverbConfigure(*steady, ir.data(), f, b, h, kFftSizeCosts));
-    ASSERT_TRUE(convolutionReverbConfigure(*paused, ir.data(), f, b, h, kFftSizeCosts));
+    ASSERT_TRUE(convolutionReverbConfigure(*steady, ir.data(), f, b, h, kFftSizeCosts, dspFastestRoutines()));
+    ASSERT_TRUE(convolutionReverbConfigure(*paused, ir.data(), f, b, h, kFftSizeCosts, dspFastestRoutines()));
     const auto all = run(*steady, input, 60);
 
     // Seven calls (mid-step), a pause in which other engines run, then the rest.
     auto first = run(*paused, input, 7);
     auto other = makeEngine();
-    ASSERT_TRUE(convolutionReverbConfigure(*other, ir.data(), f, b, 1, kFftSizeCosts));
+    ASSERT_TRUE(convolutionReverbConfigure(*other, ir.data(), f, b, 1, kFftSizeCosts, dspFastestRoutines()));
     run(*other, noise(640, 11), 10);
     const auto rest = run(*paused, {}, 53);
     first.insert(first.end(), rest.begin(), rest.end());
@@ -221,9 +221,9 @@ TEST(ConvolutionReverb, NewSetUpStartsFromSilence)
     for (int h : { 1, 4 })
     {
         auto e = makeEngine();
-        ASSERT_TRUE(convolutionReverbConfigure(*e, ir.data(), f, 64, h, kFftSizeCosts));
+        ASSERT_TRUE(convolutionReverbConfigure(*e, ir.data(), f, 64, h, kFftSizeCosts, dspFastestRoutines()));
         run(*e, noise(64 * 13, 13), 13);
-        ASSERT_TRUE(convolutionReverbConfigure(*e, ir.data(), f, 64, h, kFftSizeCosts));
+        ASSERT_TRUE(convolutionReverbConfigure(*e, ir.data(), f, 64, h, kFftSizeCosts, dspFastestRoutines()));
         const auto out = run(*e, {}, 200);
         for (float v : out)
             ASSERT_EQ(v, 0.0f);
@@ -236,7 +236,7 @@ TEST(ConvolutionReverb, TinyAccumulatorValuesBecomeZero)
     const int f = 1000, b = 64;
     std::vector<float> ir(f, 1e-8f);
     auto e = makeEngine();
-    ASSERT_TRUE(convolutionReverbConfigure(*e, ir.data(), f, b, 1, kFftSizeCosts));
+    ASSERT_TRUE(convolutionReverbConfigure(*e, ir.data(), f, b, 1, kFftSizeCosts, dspFastestRoutines()));
     const auto out = run(*e, { 1.0f }, 20);
     EXPECT_NEAR(out[10], 1e-8, 1e-9);
     for (int i = b; i < static_cast<int>(out.size()); ++i)
@@ -249,11 +249,11 @@ TEST(ConvolutionReverb, ZeroLengthBlocksReadAndWriteNothing)
     const int f = 15983;
     const auto ir = syntheticIr(f, 14);
     auto e = makeEngine();
-    ASSERT_TRUE(convolutionReverbConfigure(*e, ir.data(), f, 0, 128, kFftSizeCosts));
+    ASSERT_TRUE(convolutionReverbConfigure(*e, ir.data(), f, 0, 128, kFftSizeCosts, dspFastestRoutines()));
     EXPECT_GT(e->partitionLength, e->fftSize);  // only the first E samples enter each spectrum
     float sentinel[4] = { 7.0f, 7.0f, 7.0f, 7.0f };
     for (int c = 0; c < 300; ++c)
-        convolutionReverbProcess(*e, sentinel + 1);
+        convolutionReverbProcess(*e, sentinel + 1, dspFastestRoutines());
     for (float v : sentinel)
         EXPECT_EQ(v, 7.0f);
 }
@@ -299,15 +299,15 @@ TEST(ConvolutionReverb, UnservableBlockLengthsLeaveTheEngineOff)
     for (const auto& c : kOffCases)
     {
         // A working configuration first, so that the off path has to lower `ready`.
-        ASSERT_TRUE(convolutionReverbConfigure(*e, ir.data(), 15983, 128, 2, kFftSizeCosts));
+        ASSERT_TRUE(convolutionReverbConfigure(*e, ir.data(), 15983, 128, 2, kFftSizeCosts, dspFastestRoutines()));
         run(*e, { 1.0f }, 3);
-        EXPECT_FALSE(convolutionReverbConfigure(*e, ir.data(), c.f, c.b, c.h, kFftSizeCosts)) << c.what;
+        EXPECT_FALSE(convolutionReverbConfigure(*e, ir.data(), c.f, c.b, c.h, kFftSizeCosts, dspFastestRoutines())) << c.what;
         EXPECT_EQ(e->ready, 0) << c.what;
         for (int i = 0; i < kConvAccumulatorCapacity; i += 997)
             ASSERT_EQ(e->accumulator[i], 0.0f) << c.what;
     }
     // The 14-sample case chose E = 512 with 2-sample partitions before the capacity check.
-    ASSERT_FALSE(convolutionReverbConfigure(*e, ir.data(), 31966, 7, 73, kFftSizeCosts));
+    ASSERT_FALSE(convolutionReverbConfigure(*e, ir.data(), 31966, 7, 73, kFftSizeCosts, dspFastestRoutines()));
     EXPECT_EQ(e->fftSize, 512);
     EXPECT_EQ(e->partitionLength, 2);
     EXPECT_EQ(e->stepLength, 511);
@@ -393,17 +393,24 @@ TEST(ConvolutionReverb, EveryFormMatchesThePlainAlgorithm)
         int f, b, h;
     } configs[] = { { 15983, 128, 2 }, { 3000, 32, 1 },   { 20694, 16, 16 },   { 2000, 0, 128 },
                     { 22649, 64, 4 },  { 15983, 16, 16 }, { 41389, 1024, 1 },  { 45298, 7, 73 },
-                    { 5000, 3, 5 },    { 41389, 64, 8 },  { 160000, 2048, 1 }, { 100000, 8192, 1 } };
-    const DspRoutines mixed[] = { DspRoutines::fast, DspRoutines::plain, DspRoutines::fast, DspRoutines::baseline,
-                                  DspRoutines::fast };
+                    { 5000, 3, 5 },    { 41389, 64, 8 },  { 160000, 2048, 1 }, { 100000, 8192, 1 },
+                    { 16, 2, 1 },      { 16, 1, 2 } };  // the last two: four-point transforms in batches of eight
     struct Schedule
     {
-        const char* name;
+        std::string name;
         std::vector<DspRoutines> perCall;  // cycled through call by call
-    } schedules[] = { { "fast", { DspRoutines::fast } },
-                      { "baseline", { DspRoutines::baseline } },
-                      { "plain", { DspRoutines::plain } },
-                      { "mixed", { std::begin(mixed), std::end(mixed) } } };
+    };
+    // Each form alone, and all of them in turn with the widest between the others.
+    const std::vector<DspRoutines> forms = brondavell::test::runnableRoutines();
+    std::vector<Schedule> schedules;
+    Schedule mixed{ "mixed", {} };
+    for (auto r = forms.rbegin(); r != forms.rend(); ++r)
+    {
+        schedules.push_back({ brondavell::test::routinesName(*r), { *r } });
+        mixed.perCall.push_back(*r);
+        mixed.perCall.push_back(forms.back());
+    }
+    schedules.push_back(mixed);
     int largeTransforms = 0;
     for (const auto& schedule : schedules)
         for (const auto& mode : kFloatingPointModes)
@@ -413,9 +420,10 @@ TEST(ConvolutionReverb, EveryFormMatchesThePlainAlgorithm)
                 const auto ir = syntheticIr(c.f, static_cast<unsigned>(c.f));
                 auto engine = makeEngine();
                 auto plain = makeEngine();
-                if (!convolutionReverbConfigure(*engine, ir.data(), c.f, c.b, c.h, kFftSizeCosts))
+                if (!convolutionReverbConfigure(*engine, ir.data(), c.f, c.b, c.h, kFftSizeCosts, schedule.perCall[0]))
                     continue;
-                ASSERT_TRUE(convolutionReverbConfigure(*plain, ir.data(), c.f, c.b, c.h, kFftSizeCosts));
+                ASSERT_TRUE(
+                    convolutionReverbConfigure(*plain, ir.data(), c.f, c.b, c.h, kFftSizeCosts, DspRoutines::plain));
                 largeTransforms += engine->fftSize > 32768 ? 1 : 0;
                 const int b = std::max(c.b, 1);
                 const int calls = std::max(3 * c.h + 5, 40);
@@ -428,14 +436,13 @@ TEST(ConvolutionReverb, EveryFormMatchesThePlainAlgorithm)
                     const bool silent = call > 2 * calls / 3;
                     for (int i = 0; i < c.b; ++i)
                         x[i] = y[i] = silent ? 0.0f : input[static_cast<size_t>(call) * b + i];
-                    dspSelectRoutines(schedule.perCall[static_cast<size_t>(call) % schedule.perCall.size()]);
-                    convolutionReverbProcess(*engine, x.data());
-                    dspSelectRoutines(DspRoutines::fast);
+                    convolutionReverbProcess(*engine, x.data(),
+                                             schedule.perCall[static_cast<size_t>(call) % schedule.perCall.size()]);
                     plainProcess(*plain, y.data());
                     ASSERT_EQ(0, std::memcmp(x.data(), y.data(), c.b * sizeof(float)))
                         << schedule.name << ", " << mode.name << " f " << c.f << " call " << call;
                     const bool stepDone = engine->blocksGathered == std::max(c.h - 1, 0);
-                    if (stepDone || std::string(schedule.name) == "plain")
+                    if (stepDone || schedule.name == "plain")
                     {
                         ASSERT_EQ(0, std::memcmp(engine->accumulator, plain->accumulator, sizeof engine->accumulator))
                             << schedule.name << ", " << mode.name << " f " << c.f << " h " << c.h << " call " << call;

@@ -9,14 +9,16 @@
 
 #include "AudioTables.h"
 #include "BiquadCascade.h"
-#include "BiquadSectionPlan.h"
 #include "FloatingPointModes.h"
 #include "OnePoleFilter.h"
-#include "RoutineChoice.h"
+#include "DspRoutineForms.h"
 #include "TestSignals.h"
 
 namespace
 {
+using brondavell::test::routinesName;
+using brondavell::test::runnableRoutines;
+
 // Splits [0, n) into blocks of random lengths 0 to maxLen (zero-length blocks included).
 std::vector<int> randomSplit(int n, int maxLen, unsigned seed)
 {
@@ -157,9 +159,8 @@ TEST(OnePoleFilter, SingleAndChainedMatchThePlainRecursion)
                    { 4, { true, true, false, false }, { 3000.0f, 3000.0f, 60.0f, 60.0f } },
                    { 4, { true, false, true, false }, { 5000.0f, 3500.0f, 5000.0f, 3500.0f } },
                    { 3, { false, true, false }, { 40.0f, 12000.0f, 40.0f } } };
-    for (const auto routines : { DspRoutines::fast, DspRoutines::baseline, DspRoutines::plain })
+    for (const DspRoutines routines : runnableRoutines())
     {
-        dspSelectRoutines(routines);
         for (const auto& mode : kFloatingPointModes)
         {
             const ScopedFloatingPointMode fpMode(mode);
@@ -183,11 +184,12 @@ TEST(OnePoleFilter, SingleAndChainedMatchThePlainRecursion)
                         if (chain.n == 1)
                             onePoleFilterProcess(fast[0], a.data(), count);
                         else
-                            onePoleFilterChainProcess(fastChain, chain.n, a.data(), count);
+                            onePoleFilterChainProcess(fastChain, chain.n, a.data(), count, routines);
                         for (int f = 0; f < chain.n; ++f)
                             plainOnePole(plain[f], b.data(), count);
                         ASSERT_EQ(0, std::memcmp(a.data(), b.data(), count * sizeof(float)))
-                            << chain.n << " filters, " << count << " samples, block " << block << ", " << mode.name;
+                            << routinesName(routines) << ", " << chain.n << " filters, " << count << " samples, block "
+                            << block << ", " << mode.name;
                         for (int f = 0; f < chain.n; ++f)
                         {
                             ASSERT_EQ(bitsOf(fast[f].y1), bitsOf(plain[f].y1));
@@ -197,7 +199,6 @@ TEST(OnePoleFilter, SingleAndChainedMatchThePlainRecursion)
                 }
         }
     }
-    dspSelectRoutines(DspRoutines::fast);
 }
 
 TEST(FilterSplitting, AnySplitGivesTheSameOutput)
@@ -221,14 +222,14 @@ TEST(FilterSplitting, AnySplitGivesTheSameOutput)
             if (kind < 2)
                 onePoleFilterProcess(f1, whole.data(), n);
             else
-                biquadCascadeProcess(c1, whole.data(), n);
+                biquadCascadeProcess(c1, whole.data(), n, dspFastestRoutines());
             int at = 0;
             for (int len : randomSplit(n, 300, seed))
             {
                 if (kind < 2)
                     onePoleFilterProcess(f2, split.data() + at, len);
                 else
-                    biquadCascadeProcess(c2, split.data() + at, len);
+                    biquadCascadeProcess(c2, split.data() + at, len, dspFastestRoutines());
                 at += len;
             }
             ASSERT_EQ(0, std::memcmp(whole.data(), split.data(), n * sizeof(float)))
@@ -250,10 +251,10 @@ TEST(FilterSplitting, ZeroLengthBlockKeepsState)
 
     BiquadCascade c{};
     biquadCascadeBind(c, table.sos, table.scale, 25);
-    biquadCascadeProcess(c, x.data(), 100);
+    biquadCascadeProcess(c, x.data(), 100, dspFastestRoutines());
     const BiquadCascade cb = c;
     float probe = 1.0f;
-    biquadCascadeProcess(c, &probe, 0);
+    biquadCascadeProcess(c, &probe, 0, dspFastestRoutines());
     EXPECT_EQ(0, std::memcmp(&cb, &c, sizeof c));
     EXPECT_EQ(probe, 1.0f);  // no gain applied either
 }
@@ -308,9 +309,8 @@ TEST(BiquadCascade, MatchesThePlainSectionBySectionForm)
         tables.push_back({ "cabinet high-pass", kCabinetHighPass[rate].sos, kCabinetHighPass[rate].scale, 2 });
     }
     tables.push_back({ "resampler 4", kResampler4Filter.sos, kResampler4Filter.scale, 10 });
-    for (const auto routines : { DspRoutines::fast, DspRoutines::baseline, DspRoutines::plain })
+    for (const DspRoutines routines : runnableRoutines())
     {
-        dspSelectRoutines(routines);
         for (const auto& mode : kFloatingPointModes)
         {
             const ScopedFloatingPointMode fpMode(mode);
@@ -327,18 +327,17 @@ TEST(BiquadCascade, MatchesThePlainSectionBySectionForm)
                         for (auto& v : a)
                             v *= block == 0 ? 1.0f : block == 1 ? 2e-10f : 1e-39f;
                         auto b = a;
-                        biquadCascadeProcess(fast, a.data(), count);
+                        biquadCascadeProcess(fast, a.data(), count, routines);
                         plainCascade(plain, b.data(), count);
                         ASSERT_EQ(0, std::memcmp(a.data(), b.data(), count * sizeof(float)))
                             << table.name << ", " << table.nSections << " sections, " << count << " samples, block "
-                            << block << ", " << mode.name;
+                            << block << ", " << mode.name << ", " << routinesName(routines);
                         ASSERT_EQ(0, std::memcmp(fast.state, plain.state, sizeof fast.state));
                     }
                 }
             }
         }
     }
-    dspSelectRoutines(DspRoutines::fast);
 }
 
 // Chained cascades give the bits of one plain cascade after the other, overall gains included
@@ -364,31 +363,8 @@ TEST(BiquadCascade, ChainMatchesThePlainCascadesInTurn)
         { { test.sos, test.scale, 25 }, { test.sos, unitGain, 7 } },       // 32 sections
         { { test.sos, test.scale, 25 }, { test.sos, test.scale, 8 } },     // more than one wavefront holds
     };
-    // The chain call under each routine choice, and each wide lane form called directly, so that
-    // the eight-lane form stays checked on processors where the fast choice takes sixteen lanes.
-    using LaneForm = void (*)(const BiquadSectionPlan&, float*, int);
-    struct Form
+    for (const DspRoutines routines : runnableRoutines())
     {
-        const char* name;
-        DspRoutines routines;
-        LaneForm lanes;  // nullptr: through biquadCascadeChainProcess
-        bool available;
-    };
-    const Form forms[] = {
-        { "fast", DspRoutines::fast, nullptr, true },
-        { "baseline", DspRoutines::baseline, nullptr, true },
-        { "plain", DspRoutines::plain, nullptr, true },
-        { "eight lanes", DspRoutines::fast, biquadRunEightLanes, biquadEightLanesAvailable() },
-        { "sixteen lanes", DspRoutines::fast, biquadRunSixteenLanes, biquadSixteenLanesAvailable() },
-    };
-    for (const auto& form : forms)
-    {
-        if (!form.available)
-        {
-            std::printf("%s: not available on this processor or build, not checked\n", form.name);
-            continue;
-        }
-        dspSelectRoutines(form.routines);
         for (const auto& mode : kFloatingPointModes)
         {
             const ScopedFloatingPointMode fpMode(mode);
@@ -411,18 +387,12 @@ TEST(BiquadCascade, ChainMatchesThePlainCascadesInTurn)
                         for (auto& v : a)
                             v *= block == 0 ? 1.0f : block == 1 ? 2e-10f : 1e-39f;
                         auto b = a;
-                        BiquadSectionPlan plan;
-                        if (form.lanes == nullptr)
-                            biquadCascadeChainProcess(fastChain.data(), static_cast<int>(chain.size()), a.data(),
-                                                      count);
-                        else if (biquadPlanSections(fastChain.data(), static_cast<int>(chain.size()), plan))
-                            form.lanes(plan, a.data(), count);
-                        else
-                            break;  // more sections than one wavefront holds: the chain call splits them
+                        biquadCascadeChainProcess(fastChain.data(), static_cast<int>(chain.size()), a.data(), count,
+                                                  routines);
                         for (auto& c : plain)
                             plainCascade(c, b.data(), count);
                         ASSERT_EQ(0, std::memcmp(a.data(), b.data(), count * sizeof(float)))
-                            << form.name << ", chain " << which << ", " << count << " samples, block " << block << ", "
+                            << routinesName(routines) << ", chain " << which << ", " << count << " samples, block " << block << ", "
                             << mode.name;
                         for (size_t c = 0; c < chain.size(); ++c)
                             ASSERT_EQ(0, std::memcmp(fast[c].state, plain[c].state, sizeof fast[c].state));
@@ -431,7 +401,6 @@ TEST(BiquadCascade, ChainMatchesThePlainCascadesInTurn)
             }
         }
     }
-    dspSelectRoutines(DspRoutines::fast);
 }
 
 TEST(BiquadCascade, FlushComparesInDoubleAndKeepsNaN)
@@ -456,13 +425,13 @@ TEST(BiquadCascade, FlushComparesInDoubleAndKeepsNaN)
         BiquadCascade bq{};
         biquadCascadeBind(bq, sos, scale, 1);
         float x = c.in;
-        biquadCascadeProcess(bq, &x, 1);
+        biquadCascadeProcess(bq, &x, 1, dspFastestRoutines());
         EXPECT_EQ(x, c.out) << c.in;
     }
     BiquadCascade bq{};
     biquadCascadeBind(bq, sos, scale, 1);
     float x = nan;
-    biquadCascadeProcess(bq, &x, 1);
+    biquadCascadeProcess(bq, &x, 1, dspFastestRoutines());
     EXPECT_TRUE(std::isnan(x));
 }
 
@@ -481,14 +450,14 @@ TEST(BiquadCascade, OverallGainAppliedUnlessExactlyOne)
         BiquadCascade bq{};
         biquadCascadeBind(bq, sos, scale, 1);
         float x = 0.3f;
-        biquadCascadeProcess(bq, &x, 1);
+        biquadCascadeProcess(bq, &x, 1, dspFastestRoutines());
         EXPECT_EQ(x, c.expect) << c.gain;
     }
     const float scale[2] = { 1.0f, nan };
     BiquadCascade bq{};
     biquadCascadeBind(bq, sos, scale, 1);
     float x = 0.3f;
-    biquadCascadeProcess(bq, &x, 1);
+    biquadCascadeProcess(bq, &x, 1, dspFastestRoutines());
     EXPECT_TRUE(std::isnan(x));
 }
 

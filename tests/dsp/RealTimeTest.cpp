@@ -43,8 +43,8 @@ TEST(RealTime, ProcessingRoutinesDoNotAllocate)
     blockResamplerInit(*down, 4, 1);
     blockResamplerInit(*up, 4, 0);
     SignalBlock block{ work.data(), 2048, 176400 };
-    blockResamplerProcess(*down, block);
-    blockResamplerProcess(*up, block);
+    blockResamplerProcess(*down, block, dspFastestRoutines());
+    blockResamplerProcess(*up, block, dspFastestRoutines());
 
     toneStackConstruct(*stack);
     toneStackPrepare(*stack, 48000.0f);
@@ -58,9 +58,9 @@ TEST(RealTime, ProcessingRoutinesDoNotAllocate)
 
     for (int h : { 1, 2 })
     {
-        convolutionReverbConfigure(*reverb, ir.data(), 20694, 128, h, kFftSizeCosts);
+        convolutionReverbConfigure(*reverb, ir.data(), 20694, 128, h, kFftSizeCosts, dspFastestRoutines());
         for (int c = 0; c < 8; ++c)
-            convolutionReverbProcess(*reverb, work.data() + 128 * c);
+            convolutionReverbProcess(*reverb, work.data() + 128 * c, dspFastestRoutines());
     }
 
     EXPECT_EQ(counting.count(), 0);

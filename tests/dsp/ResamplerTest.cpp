@@ -31,7 +31,7 @@ std::vector<float> runInBlocks(BlockResampler& r, std::vector<float> input, int 
     {
         const int len = static_cast<int>(std::min<size_t>(blockLen, input.size() - at));
         SignalBlock block{ input.data() + at, len, rate };
-        blockResamplerProcess(r, block);
+        blockResamplerProcess(r, block, dspFastestRoutines());
         out.insert(out.end(), block.data, block.data + block.numSamples);
     }
     return out;
@@ -64,7 +64,7 @@ TEST(BlockResampler, RatesAndCountsDivideAndMultiplyExactly)
         auto r = makeResampler(c.factor, c.down);
         std::vector<float> x(std::max(c.inCount, 1), 0.25f);
         SignalBlock block{ x.data(), c.inCount, c.inRate };
-        blockResamplerProcess(*r, block);
+        blockResamplerProcess(*r, block, dspFastestRoutines());
         EXPECT_EQ(block.sampleRate, c.outRate) << c.factor << (c.down ? " down " : " up ") << c.inRate;
         EXPECT_EQ(block.numSamples, c.outCount) << c.factor << " " << c.inCount;
         EXPECT_EQ(block.data, r->buf);
@@ -86,7 +86,7 @@ TEST(BlockResampler, InitBindsTheFactorsTable)
     // A second init restarts the filter from silence.
     auto x = noise(64, 2);
     SignalBlock block{ x.data(), 64, 44100 };
-    blockResamplerProcess(*r4, block);
+    blockResamplerProcess(*r4, block, dspFastestRoutines());
     blockResamplerInit(*r4, 4, 0);
     for (int s = 0; s < 10; ++s)
     {
@@ -102,10 +102,10 @@ TEST(BlockResampler, DownsamplingFiltersEverySampleAndKeepsPhaseZero)
     const auto in = noise(5, 4);
     auto x = in;
     SignalBlock block{ x.data(), 5, 96000 };
-    blockResamplerProcess(*r, block);
+    blockResamplerProcess(*r, block, dspFastestRoutines());
 
     auto filtered = in;
-    biquadCascadeProcess(reference->cascade, filtered.data(), 5);
+    biquadCascadeProcess(reference->cascade, filtered.data(), 5, dspFastestRoutines());
     EXPECT_EQ(0, std::memcmp(x.data(), filtered.data(), 5 * sizeof(float)));  // all 5 replaced
     ASSERT_EQ(block.numSamples, 2);
     EXPECT_EQ(block.data[0], filtered[0]);
@@ -121,12 +121,12 @@ TEST(BlockResampler, UpsamplingHoldsEachSampleAndLeavesTheInput)
     const float in[3] = { 0.5f, -0.25f, 1.0f };
     float x[3] = { 0.5f, -0.25f, 1.0f };
     SignalBlock block{ x, 3, 12000 };
-    blockResamplerProcess(*r, block);
+    blockResamplerProcess(*r, block, dspFastestRoutines());
     EXPECT_EQ(0, std::memcmp(x, in, sizeof x));
     float held[12];
     for (int i = 0; i < 12; ++i)
         held[i] = in[i / 4];
-    biquadCascadeProcess(reference->cascade, held, 12);
+    biquadCascadeProcess(reference->cascade, held, 12, dspFastestRoutines());
     ASSERT_EQ(block.numSamples, 12);
     EXPECT_EQ(0, std::memcmp(block.data, held, sizeof held));
 }
@@ -140,7 +140,7 @@ TEST(BlockResampler, ConstantOneSettlesToOne)
             auto r = makeResampler(factor, down);
             std::vector<float> x(down ? 8192 : 8192 / factor, 1.0f);
             SignalBlock block{ x.data(), static_cast<int>(x.size()), 48000 };
-            blockResamplerProcess(*r, block);
+            blockResamplerProcess(*r, block, dspFastestRoutines());
             const int n = block.numSamples;
             for (int i = n - 256; i < n; ++i)
                 ASSERT_NEAR(block.data[i], 1.0f, 3e-6f) << factor << (down ? " down" : " up");
@@ -177,7 +177,7 @@ TEST(BlockResampler, OtherSplitsRestartTheDecimationPhase)
         auto reference = makeResampler(factor, true);
         const auto out = runInBlocks(*r, input, 63, 96000);
         auto filtered = input;  // the cascade itself does not care about the split
-        biquadCascadeProcess(reference->cascade, filtered.data(), static_cast<int>(filtered.size()));
+        biquadCascadeProcess(reference->cascade, filtered.data(), static_cast<int>(filtered.size()), dspFastestRoutines());
         std::vector<float> expect;
         for (size_t start = 0; start < input.size(); start += 63)
             for (int k = 0; k < 63 / factor; ++k)
@@ -196,16 +196,16 @@ TEST(BlockResampler, ZeroLengthBlockKeepsState)
         auto r2 = makeResampler(2, down);
         auto a = input, b = input;
         SignalBlock b1{ a.data(), 256, 44100 };
-        blockResamplerProcess(*r1, b1);
+        blockResamplerProcess(*r1, b1, dspFastestRoutines());
         SignalBlock b2{ b.data(), 256, 44100 };
-        blockResamplerProcess(*r2, b2);
+        blockResamplerProcess(*r2, b2, dspFastestRoutines());
         SignalBlock empty{ b.data(), 0, 44100 };
-        blockResamplerProcess(*r2, empty);
+        blockResamplerProcess(*r2, empty, dspFastestRoutines());
         EXPECT_EQ(empty.numSamples, 0);
         SignalBlock c1{ a.data() + 256, 256, 44100 };
         SignalBlock c2{ b.data() + 256, 256, 44100 };
-        blockResamplerProcess(*r1, c1);
-        blockResamplerProcess(*r2, c2);
+        blockResamplerProcess(*r1, c1, dspFastestRoutines());
+        blockResamplerProcess(*r2, c2, dspFastestRoutines());
         ASSERT_EQ(c1.numSamples, c2.numSamples);
         EXPECT_EQ(0, std::memcmp(c1.data, c2.data, c1.numSamples * sizeof(float)));
     }

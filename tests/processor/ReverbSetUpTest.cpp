@@ -57,7 +57,7 @@ int measuredWetDelay(BrondavellJuceAudioProcessor& p)
         std::fill(block.begin(), block.end(), 0.0f);
         if (produced == 0)
             block[0] = 1.0f;
-        convolutionReverbProcess(engine, block.data());
+        convolutionReverbProcess(engine, block.data(), p.dspRoutines);
         wet.insert(wet.end(), block.begin(), block.end());
     }
     int bestLag = -1;

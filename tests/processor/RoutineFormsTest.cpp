@@ -1,5 +1,5 @@
-// The whole processor gives the same bits with every form of the DSP routines (plain, baseline
-// lanes, widest lanes the processor has): every rate, short and long blocks, both channels,
+// The whole processor gives the same bits with every form of the DSP routines that runs here
+// (plain, baseline lanes, each wider instruction set's lanes): every rate, short and long blocks, both channels,
 // both reverb types with HQ on and off, and a cabinet change and a reverb switch mid-stream;
 // and blocks of every length in turn.
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@
 
 #include "FloatingPointModes.h"
 #include "ProcessorTestAccess.h"
-#include "RoutineChoice.h"
+#include "DspRoutineForms.h"
 
 namespace
 {
@@ -42,9 +42,20 @@ void apply(BrondavellJuceAudioProcessor& p, const Setting& s)
     setPlain(p.cab, s.cab);
 }
 
+// A new processor runs the widest form this processor runs (a narrower default costs speed and
+// nothing shows it), and no wider one (it would stop on an instruction the processor lacks).
+TEST(RoutineFormsTest, ANewProcessorRunsTheWidestFormThatRunsHere)
+{
+    const auto p = makeProcessor();
+    EXPECT_TRUE(dspRoutinesRun(p->dspRoutines));
+    EXPECT_NE(p->dspRoutines, DspRoutines::plain);
+    for (auto wider = static_cast<int>(p->dspRoutines) + 1; wider <= static_cast<int>(DspRoutines::avx512); ++wider)
+        EXPECT_FALSE(dspRoutinesRun(static_cast<DspRoutines>(wider))) << routinesName(static_cast<DspRoutines>(wider));
+}
+
 TEST(RoutineFormsTest, EveryFormGivesThePlainOutput)
 {
-    const DspRoutines forms[] = { DspRoutines::plain, DspRoutines::baseline, DspRoutines::fast };
+    const std::vector<DspRoutines> forms = runnableRoutines();
     for (const double rate : { 44100.0, 48000.0, 88200.0, 96000.0, 176400.0, 192000.0 })
         for (const int block : { 1, 64, 128, 333, 512 })
             for (const auto& setting : kSettings)
@@ -54,6 +65,7 @@ TEST(RoutineFormsTest, EveryFormGivesThePlainOutput)
                 for (size_t f = 0; f < std::size(forms); ++f)
                 {
                     processors.push_back(makeProcessor());
+                    processors.back()->dspRoutines = forms[f];
                     apply(*processors.back(), setting);
                     prepare(*processors.back(), rate, 1, 2, block);
                 }
@@ -75,22 +87,20 @@ TEST(RoutineFormsTest, EveryFormGivesThePlainOutput)
                             setPlain(processors[f]->cab, 1 + setting.cab % 13);
                         if (k == blocks / 2)
                             setPlain(processors[f]->hqReverb, setting.hq ? 0 : 1);
-                        dspSelectRoutines(forms[f]);
                         processLocked(*processors[f], buffers[f]);
                     }
-                    dspSelectRoutines(DspRoutines::fast);
                     for (size_t f = 1; f < std::size(forms); ++f)
                         for (int channel = 0; channel < 2; ++channel)
                             ASSERT_EQ(0,
                                       std::memcmp(buffers[0].getReadPointer(channel),
                                                   buffers[f].getReadPointer(channel),
                                                   sizeof(float) * static_cast<size_t>(block)))
-                                << "form " << f << ", block " << k << ", channel " << channel;
+                                << routinesName(forms[f]) << ", block " << k << ", channel " << channel;
                 }
             }
 }
 
-// The merged per-sample passes of the fast and baseline forms against the plain stages: blocks of
+// The merged per-sample passes of the lane forms against the plain stages: blocks of
 // every length from 1 to 512 in turn through the same processors, under both floating-point
 // modes, on each channel with bright on and off and boost on and off.
 TEST(RoutineFormsTest, EveryBlockLengthGivesThePlainOutput)
@@ -103,7 +113,7 @@ TEST(RoutineFormsTest, EveryBlockLengthGivesThePlainOutput)
     const Case cases[] = { { "drive, bright off", true, false, false },
                            { "clean, boost, bright on", false, true, true },
                            { "clean, bright off", false, false, false } };
-    const DspRoutines forms[] = { DspRoutines::plain, DspRoutines::baseline, DspRoutines::fast };
+    const std::vector<DspRoutines> forms = runnableRoutines();
     for (const auto& mode : kFloatingPointModes)
         for (const auto& c : cases)
         {
@@ -114,6 +124,7 @@ TEST(RoutineFormsTest, EveryBlockLengthGivesThePlainOutput)
             {
                 processors.push_back(makeProcessor());
                 auto& p = *processors.back();
+                p.dspRoutines = forms[f];
                 setPlain(p.chanelDrive, c.drive ? 1 : 0);
                 setPlain(p.bright, c.bright ? 1 : 0);
                 setPlain(p.boost, c.boost ? 1 : 0);
@@ -136,15 +147,13 @@ TEST(RoutineFormsTest, EveryBlockLengthGivesThePlainOutput)
                 }
                 for (size_t f = 0; f < std::size(forms); ++f)
                 {
-                    dspSelectRoutines(forms[f]);
                     processLocked(*processors[f], buffers[f]);
                 }
-                dspSelectRoutines(DspRoutines::fast);
                 for (size_t f = 1; f < std::size(forms); ++f)
                     ASSERT_EQ(0,
                               std::memcmp(buffers[0].getReadPointer(0), buffers[f].getReadPointer(0),
                                           sizeof(float) * static_cast<size_t>(block)))
-                        << "form " << f << ", block of " << block;
+                        << routinesName(forms[f]) << ", block of " << block;
             }
         }
 }

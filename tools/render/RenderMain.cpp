@@ -2,7 +2,9 @@
 // plug-in and writes the result as a WAV file.
 //
 //   brondavell_render [--format vst3|lv2] [--plugin BUNDLE] [--out FILE.wav] [--rate HZ]
-//                     [--block N] [--set ID=NORMALISED ...] [--input FILE.wav]
+//                     [--block N] [--seconds S] [--float] [--set ID=NORMALISED ...] [--input FILE.wav]
+// --seconds: the riff's length (default 8); --float: 32-bit float samples, the plug-in's output
+// bit for bit (default 24-bit integers); --input: a WAV file's first channel in place of the riff.
 
 #include "PluginHost.h"
 
@@ -21,7 +23,8 @@ namespace
 {
 const char* const kUsage =
     "usage: brondavell_render [--format vst3|lv2] [--plugin BUNDLE] [--out FILE.wav] [--rate HZ]\n"
-    "                         [--block N] [--set ID=NORMALISED ...] [--input FILE.wav]\n";
+    "                         [--block N] [--seconds S] [--float] [--set ID=NORMALISED ...]\n"
+    "                         [--input FILE.wav]\n";
 
 struct Options
 {
@@ -30,6 +33,8 @@ struct Options
     juce::String out = "out/brondavell-riff.wav";
     double rate = 48000.0;
     int block = 512;
+    double seconds = 8.0;
+    bool floatSamples = false;
     std::vector<std::pair<juce::String, float>> settings;
     juce::String input;  // empty: the generated riff
 };
@@ -51,6 +56,12 @@ bool parseArguments(const juce::StringArray& args, Options& options, juce::Strin
     for (int i = 0; i < args.size(); i += 2)
     {
         const auto& flag = args[i];
+        if (flag == "--float")
+        {
+            options.floatSamples = true;
+            --i;  // takes no value
+            continue;
+        }
         if (i + 1 >= args.size())
         {
             error = flag + " needs a value";
@@ -95,6 +106,16 @@ bool parseArguments(const juce::StringArray& args, Options& options, juce::Strin
         }
         else if (flag == "--input")
             options.input = value;
+        else if (flag == "--seconds")
+        {
+            const auto seconds = number(value);
+            if (!seconds || *seconds <= 0.0 || *seconds > 600.0)
+            {
+                error = "--seconds must be more than 0 and at most 600, not '" + value + "'";
+                return false;
+            }
+            options.seconds = *seconds;
+        }
         else if (flag == "--set")
         {
             const auto id = value.upToFirstOccurrenceOf("=", false, false);
@@ -168,7 +189,7 @@ int main(int argc, char* argv[])
     }
     juce::AudioBuffer<float> clip;
     if (options.input.isEmpty())
-        clip = brondavell::host::makePluckedRiff(options.rate, 8.0);
+        clip = brondavell::host::makePluckedRiff(options.rate, options.seconds);
     else if (!readClip(juce::File::getCurrentWorkingDirectory().getChildFile(options.input), options.rate, clip, error))
     {
         std::cerr << "brondavell_render: " << error << "\n";
@@ -215,7 +236,8 @@ int main(int argc, char* argv[])
     outFile.deleteFile();
     juce::WavAudioFormat wav;
     std::unique_ptr<juce::AudioFormatWriter> writer(wav.createWriterFor(
-        new juce::FileOutputStream(outFile), rate, static_cast<unsigned int>(result.getNumChannels()), 24, {}, 0));
+        new juce::FileOutputStream(outFile), rate, static_cast<unsigned int>(result.getNumChannels()),
+        options.floatSamples ? 32 : 24, {}, 0));
     if (writer == nullptr || !writer->writeFromAudioSampleBuffer(result, 0, result.getNumSamples()))
     {
         std::cerr << "cannot write " << outFile.getFullPathName() << "\n";
