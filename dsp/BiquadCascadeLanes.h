@@ -73,8 +73,6 @@ void runCascadeLanes(const BiquadSectionPlan& plan, float* x, int count)
         {
             const L in = L::shiftIn(L{ out[v] }, v == 0 ? sample : L{ out[v - 1] });
             const L y = L{ b0[v] } * in + L{ z1[v] };
-            const auto tiny = L::magnitudeBelow(y, threshold);
-            const L flushed = L::zeroWhere(tiny, y);
             const L u1 = (L{ b1[v] } * in) + L{ z2[v] };
             const L u2 = L{ b2[v] } * in;
             L s1, s2, result;
@@ -82,15 +80,18 @@ void runCascadeLanes(const BiquadSectionPlan& plan, float* x, int count)
             {
                 // A flushed lane subtracts nothing rather than its coefficient times +0, and its
                 // output is +0 times its gain, so that the products need not wait for the
-                // comparison (with mask registers this costs no extra instruction). The
-                // subtraction differs from the plain form's at most in the sign of a zero, which the
-                // quantisation below turns into +0 anyway.
-                s1 = L::subtractUnless(tiny, u1, L{ a1[v] } * y);
-                s2 = L::subtractUnless(tiny, u2, L{ a2[v] } * y);
-                result = scaled[v] ? L::select(tiny, L{ zeroTimesGain[v] }, y * L{ gain[v] }) : flushed;
+                // comparison, and the comparison gives the mask of the lanes kept directly (with
+                // mask registers neither costs an instruction). The subtraction differs from the
+                // plain form's at most in the sign of a zero, which the quantisation below turns
+                // into +0 anyway.
+                const auto kept = L::magnitudeNotBelow(y, threshold);
+                s1 = L::subtractWhere(kept, u1, L{ a1[v] } * y);
+                s2 = L::subtractWhere(kept, u2, L{ a2[v] } * y);
+                result = scaled[v] ? L::select(kept, y * L{ gain[v] }, L{ zeroTimesGain[v] }) : L::zeroUnless(kept, y);
             }
             else
             {
+                const L flushed = L::zeroWhere(L::magnitudeBelow(y, threshold), y);
                 s1 = u1 - (L{ a1[v] } * flushed);
                 s2 = u2 - (L{ a2[v] } * flushed);
                 result = scaled[v] ? flushed * L{ gain[v] } : flushed;

@@ -8,11 +8,13 @@
 // gives for that lane's data.
 //
 // Every lane type has: width; load, store (unaligned), splat; +, -, x, unary minus, float x
-// lanes, -=; a Mask with &, from the comparisons magnitudeBelow, lessEqual and greater (false
-// where a NaN takes part); select(mask, a, b) (a where the mask is set, else b); zeroWhere(mask,
-// a) (+0 where it is set); shiftIn(v, before) (lane j takes v's lane j - 1, lane 0 takes before's
-// last lane); laneNumbers() (0, 1, 2, ... as floats); lane(v, i); and hasMaskRegisters (AVX-512's
-// masked operations, subtractUnless among them, cost no extra instruction). The four- and eight-lane
+// lanes, -=; a Mask with &, from the comparisons lessEqual and greater (false where a NaN takes
+// part); select(mask, a, b) (a where the mask is set, else b); shiftIn(v, before) (lane j takes
+// v's lane j - 1, lane 0 takes before's last lane); laneNumbers() (0, 1, 2, ... as floats);
+// lane(v, i); and hasMaskRegisters. The types without mask registers also have magnitudeBelow
+// (false for NaN) and zeroWhere(mask, a) (+0 where it is set); the one with them (AVX-512) has
+// magnitudeNotBelow (true for NaN), zeroUnless(mask, a) and subtractWhere(mask, a, b), masked
+// operations that cost no extra instruction. The four- and eight-lane
 // types also have rowsTransposed(rows, out) (four floats from each of width rows, as four lanes:
 // lane q of out[r] holds rows[q][r]) and transposeSquare (a width x width square of floats).
 //
@@ -279,23 +281,21 @@ struct FloatLanes16
     static FloatLanes16 splat(float x) { return { _mm512_set1_ps(x) }; }
     void store(float* p) const { _mm512_storeu_ps(p, v); }
 
-    static Mask magnitudeBelow(FloatLanes16 a, FloatLanes16 limit)
+    // The lanes whose magnitude is not below the limit, NaN included.
+    static Mask magnitudeNotBelow(FloatLanes16 a, FloatLanes16 limit)
     {
         const __m512 magnitude =
             _mm512_castsi512_ps(_mm512_and_epi32(_mm512_castps_si512(a.v), _mm512_set1_epi32(0x7fffffff)));
-        return { _mm512_cmp_ps_mask(magnitude, limit.v, _CMP_LT_OQ) };
+        return { _mm512_cmp_ps_mask(magnitude, limit.v, _CMP_NLT_UQ) };
     }
     static Mask lessEqual(FloatLanes16 a, FloatLanes16 b) { return { _mm512_cmp_ps_mask(a.v, b.v, _CMP_LE_OQ) }; }
     static Mask greater(FloatLanes16 a, FloatLanes16 b) { return { _mm512_cmp_ps_mask(a.v, b.v, _CMP_GT_OQ) }; }
     static FloatLanes16 select(Mask m, FloatLanes16 a, FloatLanes16 b) { return { _mm512_mask_mov_ps(b.v, m.m, a.v) }; }
-    static FloatLanes16 zeroWhere(Mask m, FloatLanes16 a)
+    static FloatLanes16 zeroUnless(Mask m, FloatLanes16 a) { return { _mm512_maskz_mov_ps(m.m, a.v) }; }
+    // a - b where the mask is set, a elsewhere, in one instruction.
+    static FloatLanes16 subtractWhere(Mask m, FloatLanes16 a, FloatLanes16 b)
     {
-        return { _mm512_maskz_mov_ps(static_cast<__mmask16>(~m.m), a.v) };
-    }
-    // a - b, or a where the mask is set, in one instruction.
-    static FloatLanes16 subtractUnless(Mask m, FloatLanes16 a, FloatLanes16 b)
-    {
-        return { _mm512_mask_sub_ps(a.v, static_cast<__mmask16>(~m.m), a.v, b.v) };
+        return { _mm512_mask_sub_ps(a.v, m.m, a.v, b.v) };
     }
     // The zero-masking forms with every lane kept: GCC 12's unmasked ones pass an uninitialised
     // vector to the builtin, which -Wmaybe-uninitialized reports.
